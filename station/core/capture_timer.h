@@ -1,0 +1,16 @@
+// The window timer that paces captures. Ticks arrive as OnTimer(id) calls on the window's
+// thread. Arming an armed timer replaces its pending wait.
+#pragma once
+
+#include <cstdint>
+
+namespace tessel {
+
+class CaptureTimer {
+public:
+    virtual ~CaptureTimer() = default;
+    virtual void Arm(uint32_t id, uint32_t milliseconds) = 0;
+    virtual void Kill(uint32_t id) = 0;
+};
+
+}  // namespace tessel
