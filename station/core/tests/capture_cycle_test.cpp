@@ -387,8 +387,10 @@ TEST_P(ThrowingShowTest, CycleClosesEverythingAndScheduleRearms)
         EXPECT_TRUE(calls.empty());
     }
     EXPECT_EQ(timer.pending, 60000u);
-    // Only the last show comes after the converter start.
+    // Only the last show comes after the picture was stored and the converter started; an
+    // interrupted store leaves no file behind.
     EXPECT_EQ(launcher.starts.size(), GetParam() == 4 ? 1u : 0u);
+    EXPECT_EQ(fs::exists(ImageFileName()), GetParam() == 4);
 
     // The next tick captures normally.
     view.onRepaint = nullptr;
