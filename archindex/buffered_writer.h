@@ -19,8 +19,6 @@ class BufferedWriter {
   // Writes out whatever is buffered. Returns false when any write failed.
   bool Flush();
 
-  bool failed() const { return failed_; }
-
  private:
   void WriteAll(std::string_view bytes);
 
