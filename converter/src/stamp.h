@@ -21,7 +21,7 @@ public:
     std::time_t ToEpoch() const;
 
     auto operator<=>(const Stamp& other) const { return digits_ <=> other.digits_; }
-    bool operator==(const Stamp& other) const = default;
+    bool operator==(const Stamp& other) const { return digits_ == other.digits_; }
 
 private:
     explicit Stamp(std::string digits, std::tm fields) : digits_(std::move(digits)), fields_(fields) {}
