@@ -45,8 +45,14 @@ Image PatchScene(int width, int height) {
 }
 
 std::vector<uint8_t> PatchPicture(rawformat::Resolution resolution) {
-    const rawformat::Layout layout = rawformat::LayoutFor(resolution);
-    return rawformat::EncodeScene(PatchScene(layout.outputWidth, layout.outputHeight), resolution);
+    auto encode = [](rawformat::Resolution r) {
+        const rawformat::Layout layout = rawformat::LayoutFor(r);
+        return rawformat::EncodeScene(PatchScene(layout.outputWidth, layout.outputHeight), r);
+    };
+    // Encoding takes a while; the pictures never change.
+    static const std::vector<uint8_t> high = encode(rawformat::Resolution::High);
+    static const std::vector<uint8_t> low = encode(rawformat::Resolution::Low);
+    return resolution == rawformat::Resolution::High ? high : low;
 }
 
 std::vector<uint8_t> InFileForm(const std::vector<uint8_t>& picture, FileForm form) {
