@@ -94,7 +94,7 @@ TEST(PictrexProcess, ReadersNeverSeeAHalfWrittenWebImage) {
     constexpr int kConversions = 50;
     std::vector<std::string> stamps;
     for (int i = 0; i < kConversions; ++i) {
-        stamps.push_back("202612100800" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+        stamps.push_back("202501100800" + std::string(i < 10 ? "0" : "") + std::to_string(i));
         dir.StorePicture(stamps.back());
     }
     std::atomic<bool> converting{true};
@@ -106,7 +106,8 @@ TEST(PictrexProcess, ReadersNeverSeeAHalfWrittenWebImage) {
             (image && image->width == 500 && image->height == 373 ? decoded : broken)++;
         }
     });
-    // Two converters at a time, as a slow run overlapping the next picture's would.
+    // Two converters at a time, as a slow run overlapping the next picture's would. The stamps lie
+    // in the past, as real ones do.
     std::atomic<int> failures{0};
     auto convert = [&](int first) {
         for (int i = first; i < kConversions; i += 2) {
