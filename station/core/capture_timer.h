@@ -6,6 +6,12 @@
 
 namespace tessel {
 
+// The one timer the station arms: the capture timer.
+inline constexpr uint32_t kCaptureTimerId = 1;
+
+// The longest wait Arm accepts (a window timer counts milliseconds in a signed int).
+inline constexpr uint32_t kMaxTimerMilliseconds = 0x7FFFFFFFu;
+
 class CaptureTimer {
 public:
     virtual ~CaptureTimer() = default;

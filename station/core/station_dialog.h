@@ -1,0 +1,100 @@
+// The capture station's state and logic, without a window: the settings bound to the window's
+// controls, the records handed to the camera driver library, one capture cycle, and the
+// schedule that runs a cycle on every tick of the capture timer.
+//
+// The window owns one StationDialog, implements StationView and CaptureTimer for it, and routes
+// the Start and Stop clicks and the timer ticks to OnStart, OnStop and OnTimer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "buffer_allocator.h"
+#include "dc25v20.h"
+
+namespace tessel {
+
+class CaptureTimer;
+class Clock;
+class ConverterLauncher;
+class DataExchange;
+class Sleeper;
+class StationView;
+
+class StationDialog {
+public:
+    StationDialog(StationView& view, CaptureTimer& timer, const Clock& clock, Sleeper& sleeper,
+                  ConverterLauncher& launcher, BufferAllocator& allocator = HeapBufferAllocator());
+    // The driver records point into each other: the object stays where it was built.
+    StationDialog(const StationDialog&) = delete;
+    StationDialog& operator=(const StationDialog&) = delete;
+    ~StationDialog() = default;
+
+    // Binds the members to the controls, in the window's exchange order.
+    void DoDataExchange(DataExchange& dx);
+    // true: read all controls into the members with validation (stops at the first invalid
+    // field, which the view reports). false: write all members into the controls.
+    // Returns whether the pass completed.
+    bool UpdateData(bool saveAndValidate);
+    // Sets the port, speed code and model code of CameraRecord from the settings.
+    void ApplySettingsMapping();
+
+    // One whole capture: read the settings, take and download a picture, store it, start the
+    // converter, delete the picture from the camera; every step is reported in `status`.
+    void RunCaptureCycle();
+
+    // Start button: the first cycle begins 500 ms later.
+    void OnStart();
+    // Timer tick. Runs one cycle for the capture timer and re-arms it; returns false for any
+    // other timer id, which the window then hands to its default handling.
+    bool OnTimer(uint32_t id);
+    // Stop button: stops the timer, empties message.txt, gives the converter its final call.
+    void OnStop();
+
+    // Driver records; the library keeps pointers between them.
+    DC25DriverOpenInfo DriverOpenInfo{};
+    DC25DriverRecord DriverRecord{};
+    DC25CameraRecord CameraRecord{};
+    DC25PictureInfo PictureInfo{};
+    DC25PictureBuffer PictureBuffer{};
+    uint32_t downloadWord = 0;
+
+    // Stamp of the last downloaded picture (14 digits), "" before the first one.
+    char lastStamp[40] = {};
+    // Caption last written to message.txt.
+    std::string lastMessage;
+    // Status line, control IDC_STATUS.
+    std::string status;
+
+    // Settings, bound to the window's controls.
+    int32_t portIndex = 1;        // IDC_PORT: 0 Auto, 1..4 COM1..COM4
+    int32_t speedIndex = 5;       // IDC_SPEED: 115200
+    int32_t cameraIndex = 0;      // IDC_CAMERA: DC20
+    uint32_t refreshSeconds = 60; // IDC_REFRESH, valid 30..90
+    int32_t archiveImages = 1;    // IDC_ARCHIVE, non-zero = on
+    std::string message;          // IDC_MESSAGE, the caption
+
+private:
+    // Write all members to the window and repaint it at once.
+    void Show();
+    void Pause();
+    // Capture steps that need the driver open, the camera open, the picture taken.
+    void RunWithOpenDriver();
+    void RunWithOpenCamera();
+    void DownloadAndStore();
+    void UpdateCaptionFile();
+    void StampNow();
+    void StoreImage(const uint8_t* buffer, uint32_t bufferSize);
+    void ArmNextCycle(uint32_t startSeconds);
+    // The converter's parameters for the last picture: "<stamp> ARCHIVE" or "<stamp> NOARCHIVE".
+    std::string ConverterParameters() const;
+
+    StationView& view_;
+    CaptureTimer& timer_;
+    const Clock& clock_;
+    Sleeper& sleeper_;
+    ConverterLauncher& launcher_;
+    BufferAllocator& allocator_;
+};
+
+}  // namespace tessel
