@@ -19,6 +19,7 @@
 #include "dc25v20.h"
 #include "dc2x/protocol.h"
 #include "emulator_process.h"
+#include "station_records.h"
 
 namespace {
 
@@ -26,18 +27,12 @@ using Seconds = std::chrono::duration<double>;
 
 constexpr std::size_t kHighResolutionBlocks = 122;
 
-struct Camera {
-    DC25DriverOpenInfo openInfo{0x0200, {}};
-    DC25DriverRecord driver{1, 1, 0, 0, 0};
-    DC25CameraRecord camera{};
-    DC25PictureInfo picture{};
-    DC25PictureBuffer buffer{};
-    uint32_t downloadWord = 0;
+// An open DC25 at 115200 holding one picture.
+struct Camera : dc2x::testing::StationRecords {
     std::vector<uint8_t> data;
 
-    explicit Camera(const std::string& device) {
+    explicit Camera(const std::string& device) : StationRecords(1, dc2x::testing::kDc25Code, 1152) {
         ::setenv("DC25_COM1", device.c_str(), 1);
-        camera = DC25CameraRecord{&driver, 1, 1, openInfo.area, 0, 103, 1152};
         Check(DC25_OpenDriver(&openInfo, &driver), "OpenDriver");
         Check(DC25_OpenCamera(&camera), "OpenCamera");
         Check(DC25_TakePicture(&camera, 0, 0, &picture, 0), "TakePicture");

@@ -79,14 +79,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 // What deleting "the picture just taken" means: the DC25 erases that one picture, the DC20
 // (which can only erase everything) all of them.
-TEST_F(DriverTest, DeletingTheTakenPictureErasesOnlyItOnADc25) {
-    StartEmulator({"--model", "dc25"});
-    StationRecords& r = Records(1, kDc25Code);
-    OpenCamera(r);
+class DeleteTaken : public DriverTest {
+protected:
+    // Opens the camera and takes two pictures.
+    StationRecords& TakeTwo(const char* model, int32_t code) {
+        StartEmulator({"--model", model});
+        StationRecords& r = Records(1, code);
+        OpenCamera(r);
+        EXPECT_EQ(TakeAndDownload(r, buffer), DC25_OK);
+        EXPECT_EQ(TakeAndDownload(r, buffer), DC25_OK);
+        EXPECT_EQ(r.picture.pictureNumber, 2u);
+        return r;
+    }
+
     std::vector<uint8_t> buffer;
-    ASSERT_EQ(TakeAndDownload(r, buffer), DC25_OK);
-    ASSERT_EQ(TakeAndDownload(r, buffer), DC25_OK);
-    ASSERT_EQ(r.picture.pictureNumber, 2u);
+};
+
+TEST_F(DeleteTaken, ErasesOnlyThatPictureOnADc25) {
+    StationRecords& r = TakeTwo("dc25", kDc25Code);
     ASSERT_EQ(DC25_DeletePicture(&r.camera, 0, -1), DC25_OK);
 
     EXPECT_EQ(DC25_GetNativePicture(&r.camera, 0, &r.picture, &r.buffer, &r.downloadWord), DC25_E_BAD_CALL);
@@ -95,13 +105,8 @@ TEST_F(DriverTest, DeletingTheTakenPictureErasesOnlyItOnADc25) {
     EXPECT_EQ(NativePicture(r, buffer), ExpectedPicture(Resolution::High));
 }
 
-TEST_F(DriverTest, DeletingTheTakenPictureErasesAllOnADc20) {
-    StartEmulator({"--model", "dc20"});
-    StationRecords& r = Records(1, kDc20Code);
-    OpenCamera(r);
-    std::vector<uint8_t> buffer;
-    ASSERT_EQ(TakeAndDownload(r, buffer), DC25_OK);
-    ASSERT_EQ(TakeAndDownload(r, buffer), DC25_OK);
+TEST_F(DeleteTaken, ErasesAllOnADc20) {
+    StationRecords& r = TakeTwo("dc20", kDc20Code);
     EXPECT_EQ(DC25_DeletePicture(&r.camera, 0, 1), DC25_E_BAD_CALL) << "a DC20 has no single erase";
     ASSERT_EQ(DC25_DeletePicture(&r.camera, 0, -1), DC25_OK);
 
