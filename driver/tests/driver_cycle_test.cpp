@@ -34,7 +34,7 @@ class FullCycle : public DriverTest, public ::testing::WithParamInterface<CycleC
 bool AnswersAtPowerUpSpeed(const std::string& device) {
     dc25::SerialPort port(device, dc25::Trace(false));
     port.SetSpeed(kPowerUpBaud);
-    dc25::CameraLink link(port, dc25::Timeouts{}.Scaled(0.25));
+    dc25::CameraLink link(port, dc25::Timeouts{}.Scaled(0.4));
     link.Send(Command::GetStatus);
     uint8_t reply = 0;
     return link.TryReadByte(reply, std::chrono::milliseconds(1000)) && reply == kAccepted;

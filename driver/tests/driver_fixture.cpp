@@ -29,7 +29,7 @@ std::vector<uint8_t> ExpectedPicture(rawformat::Resolution resolution) {
 
 void DriverTest::SetUp() {
     // Real-camera timeouts shortened alike, so that failures are found quickly.
-    ::setenv("DC25_TIMEOUT_SCALE", "0.25", 1);
+    ::setenv("DC25_TIMEOUT_SCALE", "0.4", 1);
     ::unsetenv("DC25_TRACE");
     MapPorts({});
     const rawformat::RgbImage scene = TestScene();

@@ -57,7 +57,7 @@ protected:
         StartEmulator(arguments);
         port_ = std::make_unique<dc25::SerialPort>(emulator_->path(), dc25::Trace(false));
         port_->SetSpeed(kPowerUpBaud);
-        link_ = std::make_unique<dc25::CameraLink>(*port_, dc25::Timeouts{}.Scaled(0.25));
+        link_ = std::make_unique<dc25::CameraLink>(*port_, dc25::Timeouts{}.Scaled(0.4));
     }
 
     uint8_t Ask(Command code, uint8_t a = 0, uint8_t b = 0) {
