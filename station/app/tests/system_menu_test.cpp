@@ -1,0 +1,65 @@
+#include "system_menu.h"
+
+#include <QMenu>
+#include <gtest/gtest.h>
+
+#include "minimised_icon.h"
+
+namespace tessel {
+namespace {
+
+struct AboutEntryCase {
+    std::optional<std::string_view> text;
+    bool appended;
+};
+
+class AppendAboutEntryTest : public ::testing::TestWithParam<AboutEntryCase> {};
+
+TEST_P(AppendAboutEntryTest, AppendsSeparatorAndEntryOnlyForANonEmptyString) {
+    QMenu menu;
+    AddFrameCommands(menu);
+    const qsizetype before = menu.actions().size();
+
+    AppendAboutEntry(menu, GetParam().text, 16);
+
+    const QList<QAction*> actions = menu.actions();
+    if (!GetParam().appended) {
+        EXPECT_EQ(actions.size(), before);
+        return;
+    }
+    ASSERT_EQ(actions.size(), before + 2);
+    EXPECT_TRUE(actions[before]->isSeparator());
+    EXPECT_EQ(actions[before + 1]->text().toStdString(), *GetParam().text);
+    EXPECT_EQ(CommandOf(*actions[before + 1]), 16u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AppendAboutEntryTest,
+                         ::testing::Values(AboutEntryCase{"&About tessel...", true}, AboutEntryCase{"", false},
+                                           AboutEntryCase{std::nullopt, false}));
+
+TEST(FrameCommandsTest, AreMinimiseThenClose) {
+    QMenu menu;
+    AddFrameCommands(menu);
+    const QList<QAction*> actions = menu.actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(CommandOf(*actions[0]), SC_MINIMIZE);
+    EXPECT_EQ(CommandOf(*actions[1]), SC_CLOSE);
+}
+
+struct OriginCase {
+    QSize client;
+    QPoint origin;
+};
+
+class MinimisedIconOriginTest : public ::testing::TestWithParam<OriginCase> {};
+
+TEST_P(MinimisedIconOriginTest, CentresTheIconTruncatingTowardZero) {
+    EXPECT_EQ(MinimisedIconOrigin(GetParam().client, QSize(32, 32)), GetParam().origin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MinimisedIconOriginTest,
+                         ::testing::Values(OriginCase{{37, 37}, {3, 3}}, OriginCase{{30, 30}, {0, 0}},
+                                           OriginCase{{32, 36}, {0, 2}}, OriginCase{{20, 160}, {-5, 64}}));
+
+}  // namespace
+}  // namespace tessel
