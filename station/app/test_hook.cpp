@@ -1,11 +1,13 @@
 #include "test_hook.h"
 
 #include <QEvent>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string_view>
 
 #include "control_ids.h"
@@ -20,10 +22,11 @@ long long MonotonicNanoseconds() {
     return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
 }
 
-// Reports the end of the window's first paint and closes the window.
-class FirstPaintReporter final : public QObject {
+// Runs an action once the window's first paint has finished, then ends the window.
+class AfterFirstPaint final : public QObject {
 public:
-    explicit FirstPaintReporter(StationWindow& window) : QObject(&window), window_(window) {
+    AfterFirstPaint(StationWindow& window, std::function<void(StationWindow&)> action)
+        : QObject(&window), window_(window), action_(std::move(action)) {
         window.installEventFilter(this);
     }
 
@@ -33,8 +36,7 @@ protected:
             window_.removeEventFilter(this);
             // Queued, so it runs once this paint has finished.
             QTimer::singleShot(0, &window_, [this] {
-                std::printf("%lld\n", MonotonicNanoseconds());
-                std::fflush(stdout);
+                action_(window_);
                 window_.reject();
             });
         }
@@ -43,6 +45,7 @@ protected:
 
 private:
     StationWindow& window_;
+    std::function<void(StationWindow&)> action_;
 };
 
 }  // namespace
@@ -56,7 +59,21 @@ StationApp::WindowReady TestHookFromEnvironment() {
         };
     }
     if (hook == "first-paint") {
-        return [](StationWindow& window) { new FirstPaintReporter(window); };
+        return [](StationWindow& window) {
+            new AfterFirstPaint(window, [](StationWindow&) {
+                std::printf("%lld\n", MonotonicNanoseconds());
+                std::fflush(stdout);
+            });
+        };
+    }
+    constexpr std::string_view kSnapshot = "snapshot=";
+    if (hook.starts_with(kSnapshot)) {
+        const QString path = QString::fromUtf8(hook.substr(kSnapshot.size()));
+        return [path](StationWindow& window) {
+            new AfterFirstPaint(window, [path](StationWindow& painted) {
+                if (!painted.grab().save(path, "PNG")) std::fprintf(stderr, "tessel: cannot write %s\n", qPrintable(path));
+            });
+        };
     }
     return {};
 }
