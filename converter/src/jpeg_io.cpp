@@ -1,0 +1,110 @@
+#include "jpeg_io.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include <jpeglib.h>
+
+namespace pictrex {
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return: jump back to the
+// caller's setjmp with the message kept.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf resume;
+    char message[JMSG_LENGTH_MAX];
+    bool warned;
+};
+
+void JumpOnError(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    info->err->format_message(info, manager->message);
+    std::longjmp(manager->resume, 1);
+}
+
+// Corrupt-data warnings mean a damaged picture: treat the file as not decodable.
+void NoteWarning(j_common_ptr info, int level) {
+    if (level < 0) reinterpret_cast<ErrorManager*>(info->err)->warned = true;
+}
+
+void InstallErrorManager(ErrorManager& manager) {
+    jpeg_std_error(&manager.base);
+    manager.base.error_exit = JumpOnError;
+    manager.base.emit_message = NoteWarning;
+    manager.message[0] = '\0';
+    manager.warned = false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeJpeg(const Image& image, int quality) {
+    ErrorManager errors;
+    jpeg_compress_struct info{};
+    info.err = &errors.base;
+    InstallErrorManager(errors);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(errors.resume) != 0) {
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+        throw JpegError(std::string("JPEG encoding failed: ") + errors.message);
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(image.width);
+    info.image_height = static_cast<JDIMENSION>(image.height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(image.rgb.data() + info.next_scanline * rowBytes);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<uint8_t> file(buffer, buffer + size);
+    std::free(buffer);
+    return file;
+}
+
+std::optional<Image> DecodeJpegFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::vector<unsigned char> contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (contents.empty()) return std::nullopt;
+
+    Image image;
+    ErrorManager errors;
+    jpeg_decompress_struct info{};
+    info.err = &errors.base;
+    InstallErrorManager(errors);
+    if (setjmp(errors.resume) != 0) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, contents.data(), static_cast<unsigned long>(contents.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    image.width = static_cast<int>(info.output_width);
+    image.height = static_cast<int>(info.output_height);
+    image.rgb.resize(static_cast<std::size_t>(image.width) * image.height * 3);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = image.rgb.data() + static_cast<std::size_t>(info.output_scanline) * image.width * 3;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (errors.warned) return std::nullopt;
+    return image;
+}
+
+}  // namespace pictrex

@@ -1,0 +1,23 @@
+// pictrex <stamp> ARCHIVE|NOARCHIVE [off]: makes the web image from image<stamp>.dc2 in the
+// current directory (the web directory), archives it, or shows that the camera is off.
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <system_error>
+
+#include "pictrex_run.h"
+#include "text_renderer.h"
+
+int main(int argc, char** argv) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const char* path = std::getenv("PATH");
+    const pictrex::Environment environment{
+        ".",
+        error ? std::filesystem::path() : self.parent_path(),
+        path ? path : "",
+        [] { return std::time(nullptr); },
+        pictrex::DefaultFontFiles(),
+    };
+    return pictrex::RunPictrex(std::vector<std::string>(argv + 1, argv + argc), environment, std::cerr);
+}

@@ -1,0 +1,34 @@
+// What the web directory currently shows, kept in `webcam.json` beside `webcam.jpg` for the
+// visitors' page and for ordering the converter's runs.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "stamp.h"
+
+namespace pictrex {
+
+inline constexpr const char* kWebImageName = "webcam.jpg";
+inline constexpr const char* kStatusName = "webcam.json";
+
+struct Publication {
+    Stamp stamp;             // the picture shown (for a camera-off picture: the last one taken)
+    bool cameraOff = false;  // the picture is the camera-off picture
+};
+
+// The status text: {"stamp":"…","taken":"YYYY-MM-DD hh:mm:ss","camera":"on|off","updated":<epoch>}.
+std::string StatusText(const Publication& publication, std::time_t updated);
+
+// The publication a status file describes, or nothing when it is missing or not ours.
+std::optional<Publication> ReadStatus(const std::filesystem::path& file);
+
+// Whether `candidate` may replace `current`. A later stamp wins; for the same stamp the
+// camera-off picture wins over the ordinary one (a slow conversion of the last picture must not
+// undo Stop). A current stamp later than the local time `now` names is taken as left over from
+// a clock set back (as at the end of summer time) and may be replaced.
+bool MayReplace(const Publication& candidate, const std::optional<Publication>& current, std::time_t now);
+
+}  // namespace pictrex

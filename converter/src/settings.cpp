@@ -1,0 +1,87 @@
+#include "settings.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+namespace pictrex {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::optional<int> WholeNumber(std::string_view text, int lowest, int highest) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < lowest || value > highest) return std::nullopt;
+    return value;
+}
+
+std::optional<bool> YesNo(std::string_view text) {
+    for (std::string_view yes : {"yes", "true", "on", "1"}) {
+        if (text == yes) return true;
+    }
+    for (std::string_view no : {"no", "false", "off", "0"}) {
+        if (text == no) return false;
+    }
+    return std::nullopt;
+}
+
+// Applies one setting; returns false when the key is unknown or the value bad.
+bool Apply(Settings& s, std::string_view key, std::string_view value) {
+    if (key == "quality") {
+        const auto n = WholeNumber(value, 1, 100);
+        if (n) s.jpegQuality = *n;
+        return n.has_value();
+    }
+    if (key == "archive_days") {
+        const auto n = WholeNumber(value, 0, 1000000);
+        if (n) s.archiveDays = *n;
+        return n.has_value();
+    }
+    if (key == "keep_raw" || key == "banner") {
+        const auto b = YesNo(value);
+        if (b) (key == "keep_raw" ? s.keepRaw : s.banner) = *b;
+        return b.has_value();
+    }
+    if (key == "font") {
+        s.fontFile = std::string(value);
+        return !value.empty();
+    }
+    return false;
+}
+
+}  // namespace
+
+LoadedSettings ParseSettings(std::string_view text) {
+    LoadedSettings loaded;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        const std::string_view line = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        ++lineNumber;
+        if (line.empty() || line[0] == '#' || line[0] == ';' || line[0] == '[') continue;
+        const auto equals = line.find('=');
+        const bool understood = equals != std::string_view::npos &&
+                                Apply(loaded.settings, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
+        if (!understood) {
+            loaded.warnings.push_back("pictrex.ini line " + std::to_string(lineNumber) + " ignored: \"" +
+                                      std::string(line) + "\"");
+        }
+    }
+    return loaded;
+}
+
+LoadedSettings LoadSettings(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return {};
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseSettings(text);
+}
+
+}  // namespace pictrex

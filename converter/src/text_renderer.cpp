@@ -1,0 +1,138 @@
+#include "text_renderer.h"
+
+#include <algorithm>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+namespace pictrex {
+
+struct TextRenderer::FreeTypeState {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    ~FreeTypeState() {
+        if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Length of a UTF-8 sequence from its first byte, 0 when it cannot start one.
+int SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+}  // namespace
+
+std::vector<char32_t> DecodeUtf8(std::string_view text) {
+    std::vector<char32_t> out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = SequenceLength(lead);
+        bool valid = length > 0 && i + length <= text.size();
+        char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+        if (!valid || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            out.push_back(kReplacement);
+            ++i;
+        } else {
+            out.push_back(code);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::vector<std::filesystem::path> DefaultFontFiles() {
+    return {
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/TTF/DejaVuSans.ttf",
+        "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+        "/usr/share/fonts/truetype/freefont/FreeSans.ttf",
+    };
+}
+
+std::unique_ptr<TextRenderer> TextRenderer::Load(const std::vector<std::filesystem::path>& candidates, std::string& note) {
+    auto state = std::make_unique<FreeTypeState>();
+    if (FT_Init_FreeType(&state->library) != 0) {
+        note = "the font library did not start";
+        return nullptr;
+    }
+    for (const auto& file : candidates) {
+        if (FT_New_Face(state->library, file.c_str(), 0, &state->face) == 0) {
+            return std::unique_ptr<TextRenderer>(new TextRenderer(std::move(state), file));
+        }
+        state->face = nullptr;
+    }
+    note = "no usable font among " + std::to_string(candidates.size()) + " candidates";
+    return nullptr;
+}
+
+TextRenderer::TextRenderer(std::unique_ptr<FreeTypeState> state, std::filesystem::path fontFile)
+    : state_(std::move(state)), fontFile_(std::move(fontFile)) {}
+
+TextRenderer::~TextRenderer() = default;
+
+int TextRenderer::Measure(std::string_view text, int pixelHeight) {
+    FT_Set_Pixel_Sizes(state_->face, 0, static_cast<FT_UInt>(pixelHeight));
+    long advance = 0;
+    for (char32_t code : DecodeUtf8(text)) {
+        if (FT_Load_Char(state_->face, code, FT_LOAD_DEFAULT) == 0) advance += state_->face->glyph->advance.x;
+    }
+    return static_cast<int>(advance >> 6);
+}
+
+std::string TextRenderer::Fit(std::string_view text, int pixelHeight, int width) {
+    if (Measure(text, pixelHeight) <= width) return std::string(text);
+    static constexpr std::string_view kEllipsis = "\u2026";
+    std::string kept(text);
+    while (!kept.empty()) {
+        // Drop the last whole character.
+        std::size_t cut = kept.size() - 1;
+        while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80) --cut;
+        kept.resize(cut);
+        if (Measure(kept + std::string(kEllipsis), pixelHeight) <= width) return kept + std::string(kEllipsis);
+    }
+    return {};
+}
+
+void TextRenderer::Draw(Image& image, int left, int baseline, std::string_view text, int pixelHeight, TextColour colour) {
+    FT_Face face = state_->face;
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelHeight));
+    long penX = static_cast<long>(left) << 6;
+    const uint8_t ink[3] = {colour.red, colour.green, colour.blue};
+    for (char32_t code : DecodeUtf8(text)) {
+        if (FT_Load_Char(face, code, FT_LOAD_RENDER) != 0) continue;
+        const FT_GlyphSlot glyph = face->glyph;
+        const FT_Bitmap& bitmap = glyph->bitmap;
+        const int originX = static_cast<int>(penX >> 6) + glyph->bitmap_left;
+        const int originY = baseline - glyph->bitmap_top;
+        for (unsigned row = 0; row < bitmap.rows; ++row) {
+            const int y = originY + static_cast<int>(row);
+            if (y < 0 || y >= image.height) continue;
+            for (unsigned column = 0; column < bitmap.width; ++column) {
+                const int x = originX + static_cast<int>(column);
+                if (x < 0 || x >= image.width) continue;
+                const int coverage = bitmap.buffer[row * static_cast<unsigned>(bitmap.pitch) + column];
+                uint8_t* pixel = PixelAt(image, x, y);
+                for (int c = 0; c < 3; ++c) pixel[c] = static_cast<uint8_t>((ink[c] * coverage + pixel[c] * (255 - coverage) + 127) / 255);
+            }
+        }
+        penX += glyph->advance.x;
+    }
+}
+
+}  // namespace pictrex

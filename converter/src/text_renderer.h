@@ -1,0 +1,48 @@
+// Drawing UTF-8 text onto a picture with a scalable font (FreeType).
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "image.h"
+
+namespace pictrex {
+
+struct TextColour {
+    uint8_t red, green, blue;
+};
+
+class TextRenderer {
+public:
+    // The first of `candidates` that FreeType can open, or nothing (and `note` says why).
+    static std::unique_ptr<TextRenderer> Load(const std::vector<std::filesystem::path>& candidates, std::string& note);
+    ~TextRenderer();
+    TextRenderer(const TextRenderer&) = delete;
+    TextRenderer& operator=(const TextRenderer&) = delete;
+
+    const std::filesystem::path& fontFile() const { return fontFile_; }
+    // Width in pixels of `text` at the given pixel height.
+    int Measure(std::string_view text, int pixelHeight);
+    // Draws `text` with its baseline at `baseline`, starting at `left`, clipped to the picture.
+    void Draw(Image& image, int left, int baseline, std::string_view text, int pixelHeight, TextColour colour);
+    // The longest start of `text` (whole characters) that fits in `width` pixels, with an ellipsis
+    // appended when it had to be shortened.
+    std::string Fit(std::string_view text, int pixelHeight, int width);
+
+private:
+    struct FreeTypeState;
+    explicit TextRenderer(std::unique_ptr<FreeTypeState> state, std::filesystem::path fontFile);
+    std::unique_ptr<FreeTypeState> state_;
+    std::filesystem::path fontFile_;
+};
+
+// Fonts tried when the settings name none (or the named one cannot be opened).
+std::vector<std::filesystem::path> DefaultFontFiles();
+
+// Unicode code points of UTF-8 text; malformed bytes become U+FFFD.
+std::vector<char32_t> DecodeUtf8(std::string_view text);
+
+}  // namespace pictrex
