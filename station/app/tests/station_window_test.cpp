@@ -311,9 +311,9 @@ TEST_F(StationWindowTest, IconHasBothSizesAndServesTitleBarAndDragging) {
     EXPECT_EQ(qAlpha(image.pixel(16, 18)), 255);
 }
 
-TEST_F(StationWindowTest, MinimisedWindowPaintsItsIconCentred) {
+TEST_F(StationWindowTest, MinimiseCommandMinimisesAndTheWindowPaintsItsIconCentred) {
     ShownWindow();
-    window->showMinimized();
+    window->OnSysCommand(SC_MINIMIZE, 0);
     ASSERT_TRUE(window->isMinimized());
     const QImage painted = window->grab().toImage();
     const QImage icon = window->OnQueryDragIcon().pixmap(QSize(32, 32)).toImage();
