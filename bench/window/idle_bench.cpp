@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     tessel::ThreadSleeper sleeper;
     tessel::testing::RecordingLauncher launcher;
     tessel::QtMessageBoxes messages;
-    tessel::StationWindow window(clock, sleeper, launcher, messages);
+    tessel::StationWindow window({clock, sleeper, launcher, messages});
     window.show();
     RunEventLoopFor(200);
     const long rssShown = StatusKilobytes("VmRSS:");

@@ -20,7 +20,7 @@ const char* HelpText() {
            "Right-click the window for Minimise, Close and About.";
 }
 
-StationApp::StationApp(Services services, WindowReady onWindowReady)
+StationApp::StationApp(StationServices services, WindowReady onWindowReady)
     : services_(services), onWindowReady_(std::move(onWindowReady)) {
     qApp->installEventFilter(this);
 }
@@ -28,7 +28,7 @@ StationApp::StationApp(Services services, WindowReady onWindowReady)
 StationApp::~StationApp() { qApp->removeEventFilter(this); }
 
 bool StationApp::InitInstance() {
-    StationWindow window(services_.clock, services_.sleeper, services_.launcher, services_.messages);
+    StationWindow window(services_);
     if (onWindowReady_) onWindowReady_(window);
     window.exec();
     return false;

@@ -5,28 +5,19 @@
 #include <QObject>
 #include <functional>
 
+#include "station_services.h"
+
 namespace tessel {
 
-class Clock;
-class ConverterLauncher;
-class MessageBoxes;
-class Sleeper;
 class StationWindow;
 
 class StationApp final : public QObject {
     Q_OBJECT
 public:
-    struct Services {
-        const Clock& clock;
-        Sleeper& sleeper;
-        ConverterLauncher& launcher;
-        MessageBoxes& messages;
-    };
-
     // Called with the main window once it is set up and about to run; test hooks use it.
     using WindowReady = std::function<void(StationWindow&)>;
 
-    explicit StationApp(Services services, WindowReady onWindowReady = {});
+    explicit StationApp(StationServices services, WindowReady onWindowReady = {});
     ~StationApp() override;
 
     // Builds the main window, runs it until it ends and destroys it. Always returns false: the
@@ -39,7 +30,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Services services_;
+    StationServices services_;
     WindowReady onWindowReady_;
 };
 

@@ -35,11 +35,10 @@ const res::DialogTemplate& StationTemplate() { return *res::FindDialogTemplate(r
 
 }  // namespace
 
-StationWindow::StationWindow(const Clock& clock, Sleeper& sleeper, ConverterLauncher& launcher,
-                             MessageBoxes& messages, QWidget* parent)
+StationWindow::StationWindow(const StationServices& services, QWidget* parent)
     : QDialog(parent),
-      messages_(messages),
-      station_(*this, *this, clock, sleeper, launcher),
+      messages_(services.messages),
+      station_(*this, *this, services.clock, services.sleeper, services.launcher),
       icon(LoadIconResource(res::IDR_MAINFRAME)) {
     controls_ = BuildDialog(*this, StationTemplate()).controls;
     AddFrameCommands(systemMenu_);

@@ -13,20 +13,15 @@
 #include "capture_timer.h"
 #include "dialog_controls.h"
 #include "station_dialog.h"
+#include "station_services.h"
 #include "station_view.h"
 
 namespace tessel {
 
-class Clock;
-class ConverterLauncher;
-class MessageBoxes;
-class Sleeper;
-
 class StationWindow final : public QDialog, public StationView, public CaptureTimer {
     Q_OBJECT
 public:
-    StationWindow(const Clock& clock, Sleeper& sleeper, ConverterLauncher& launcher, MessageBoxes& messages,
-                  QWidget* parent = nullptr);
+    explicit StationWindow(const StationServices& services, QWidget* parent = nullptr);
     ~StationWindow() override;
 
     StationDialog& Station() { return station_; }

@@ -13,7 +13,7 @@ namespace tessel::testing {
 WindowTest::WindowTest() : previousDir(QDir::currentPath()) {
     QDir::setCurrent(workDir.path());
     fake_dc25::Reset();
-    window = std::make_unique<StationWindow>(clock, sleeper, launcher, messages);
+    window = std::make_unique<StationWindow>(StationServices{clock, sleeper, launcher, messages});
 }
 
 WindowTest::~WindowTest() {
