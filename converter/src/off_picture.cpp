@@ -27,6 +27,8 @@ Image MakeOffPicture(std::optional<Image> previous, const Stamp& lastPicture, Te
         font->Draw(picture, (picture.width - width) / 2, (picture.height + pixelHeight) / 2, kHeadline, pixelHeight,
                    {255, 255, 255});
     }
+    // Blank out the last picture's own banner so that its text does not show through.
+    Darken(picture, 0.0, picture.height - BannerHeight(picture.height));
     DrawBanner(picture, {kHeadline, "last picture " + lastPicture.DisplayText()}, font);
     return picture;
 }

@@ -18,20 +18,6 @@ constexpr double kSmallestReading = 2.0;
 constexpr int kRefinePasses = 3;
 constexpr int kHistogramBins = 4096;
 
-// Values over the computed lines 1..241 (index 0 = line 1) and computed columns.
-class Plane {
-public:
-    Plane(int width, int height) : width_(width), values_(static_cast<std::size_t>(width) * height) {}
-    double& at(int x, int y) { return values_[static_cast<std::size_t>(y) * width_ + x]; }
-    double at(int x, int y) const { return values_[static_cast<std::size_t>(y) * width_ + x]; }
-    double* row(int y) { return &values_[static_cast<std::size_t>(y) * width_]; }
-    const double* row(int y) const { return &values_[static_cast<std::size_t>(y) * width_]; }
-
-private:
-    int width_;
-    std::vector<double> values_;
-};
-
 // Mean of a quantity at the neighbours i-1 and i+1 of an index in 0..n-1; at either end only the
 // single inner neighbour counts.
 template <typename Get>
@@ -41,62 +27,45 @@ double NeighbourMean(int i, int n, Get get) {
     return 0.5 * (get(i - 1) + get(i + 1));
 }
 
-struct Sums {
-    Plane own;         // the cell's reading
-    Plane horizontal;  // the row's other sum at the cell
-    Plane vertical;    // the neighbouring rows' sum at the cell's column
+// The sums known for one computed line, over its computed columns. Lines are worked through in
+// order and only three are held at a time, which keeps the working memory small (fresh memory
+// costs more than the arithmetic here).
+struct LineSums {
+    std::vector<double> own;         // each cell's reading
+    std::vector<double> horizontal;  // the line's other sum, estimated at each cell
+    std::vector<double> intensity;   // own + horizontal: 2R + 3G + 2B on either line type
+    std::vector<double> share;       // own / intensity
+
+    explicit LineSums(int width) : own(width), horizontal(width), intensity(width), share(width) {}
 };
 
-Plane Readings(const RawPicture& picture, const Layout& layout) {
-    const int width = layout.computedWidth();
-    Plane own(width, Layout::computedLines);
-    for (int y = 0; y < Layout::computedLines; ++y) {
-        for (int x = 0; x < width; ++x) {
-            own.at(x, y) = std::max<double>(picture.cell(y + Layout::firstLine, x + layout.leftMargin), kSmallestReading);
-        }
-    }
-    return own;
-}
-
-// Each cell's estimate of its row's other sum: the neighbours' mean, then refined by carrying the
-// neighbours' ratio between the two sums over to the cell (odd cells first, then even ones).
-Plane HorizontalEstimate(const Plane& own, int width, int height) {
-    Plane estimate(width, height);
-    std::vector<double> ratio(width);
-    for (int y = 0; y < height; ++y) {
-        const double* reading = own.row(y);
-        double* h = estimate.row(y);
-        for (int x = 0; x < width; ++x) h[x] = NeighbourMean(x, width, [&](int n) { return reading[n]; });
-        for (int pass = 0; pass < kRefinePasses; ++pass) {
-            for (int parity : {1, 0}) {
-                for (int x = 1 - parity; x < width; x += 2) ratio[x] = reading[x] / h[x];
-                for (int x = parity; x < width; x += 2) {
-                    h[x] = reading[x] * NeighbourMean(x, width, [&](int n) { return ratio[n]; });
-                }
+// Each cell's estimate of its line's other sum: the neighbours' mean, then refined by carrying
+// the neighbours' ratio between the two sums over to the cell (odd cells first, then even ones).
+void EstimateHorizontally(LineSums& line, std::vector<double>& ratio) {
+    const int width = static_cast<int>(line.own.size());
+    const double* reading = line.own.data();
+    double* h = line.horizontal.data();
+    for (int x = 0; x < width; ++x) h[x] = NeighbourMean(x, width, [&](int n) { return reading[n]; });
+    for (int pass = 0; pass < kRefinePasses; ++pass) {
+        for (int parity : {1, 0}) {
+            for (int x = 1 - parity; x < width; x += 2) ratio[x] = reading[x] / h[x];
+            for (int x = parity; x < width; x += 2) {
+                h[x] = reading[x] * NeighbourMean(x, width, [&](int n) { return ratio[n]; });
             }
         }
     }
-    return estimate;
 }
 
-// Each cell's estimate of the sum the rows above and below record at its column, carried over
-// through the ratio of reading to row intensity, which both row types share.
-Plane VerticalEstimate(const Plane& own, const Plane& horizontal, int width, int height) {
-    Plane intensity(width, height);
-    Plane share(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            intensity.at(x, y) = own.at(x, y) + horizontal.at(x, y);
-            share.at(x, y) = own.at(x, y) / intensity.at(x, y);
-        }
+void ReadLine(const RawPicture& picture, const Layout& layout, int y, LineSums& line, std::vector<double>& ratio) {
+    const int width = static_cast<int>(line.own.size());
+    for (int x = 0; x < width; ++x) {
+        line.own[x] = std::max<double>(picture.cell(y + Layout::firstLine, x + layout.leftMargin), kSmallestReading);
     }
-    Plane estimate(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            estimate.at(x, y) = intensity.at(x, y) * NeighbourMean(y, height, [&](int n) { return share.at(x, n); });
-        }
+    EstimateHorizontally(line, ratio);
+    for (int x = 0; x < width; ++x) {
+        line.intensity[x] = line.own[x] + line.horizontal[x];
+        line.share[x] = line.own[x] / line.intensity[x];
     }
-    return estimate;
 }
 
 // The primaries from the cell's three sums; the fourth follows from
@@ -158,12 +127,12 @@ struct Points {
 
 // Black point where the smallest components of `clipFraction` of the pixels lie at or below it;
 // white point where the largest components of as many lie at or above it.
-Points BlackAndWhitePoints(const std::vector<double>& rgb, double clipFraction) {
+Points BlackAndWhitePoints(const std::vector<float>& rgb, double clipFraction) {
     const double largest = *std::max_element(rgb.begin(), rgb.end());
     if (largest <= 0) return {0.0, 1.0};
     const double binWidth = largest / kHistogramBins;
     std::vector<std::size_t> minima(kHistogramBins), maxima(kHistogramBins);
-    auto bin = [&](double v) { return std::min(kHistogramBins - 1, static_cast<int>(v / binWidth)); };
+    auto bin = [&](float v) { return std::min(kHistogramBins - 1, static_cast<int>(v / binWidth)); };
     const std::size_t pixels = rgb.size() / 3;
     for (std::size_t i = 0; i < rgb.size(); i += 3) {
         ++minima[bin(std::min({rgb[i], rgb[i + 1], rgb[i + 2]}))];
@@ -189,23 +158,32 @@ Image ReconstructColours(const RawPicture& picture, const ConversionOptions& opt
     const Layout layout = rawformat::LayoutFor(picture.resolution);
     const int width = layout.computedWidth();
     const int height = Layout::computedLines;
-    const Plane own = Readings(picture, layout);
-    const Plane horizontal = HorizontalEstimate(own, width, height);
-    const Plane vertical = VerticalEstimate(own, horizontal, width, height);
+    std::vector<LineSums> lines(3, LineSums(width));
+    std::vector<double> ratio(width);
+    auto line = [&](int y) -> LineSums& { return lines[static_cast<std::size_t>(y) % 3]; };
 
-    std::vector<double> linear(static_cast<std::size_t>(width) * height * 3);
+    // Linear colours of the whole area; single precision is ample for storing them.
+    std::vector<float> linear(static_cast<std::size_t>(width) * height * 3);
+    ReadLine(picture, layout, 0, line(0), ratio);
+    ReadLine(picture, layout, 1, line(1), ratio);
     for (int y = 0; y < height; ++y) {
+        if (y >= 1 && y + 1 < height) ReadLine(picture, layout, y + 1, line(y + 1), ratio);
+        // The sum of the lines above and below at each cell's column, carried over through the
+        // ratio of reading to intensity, which both line types share.
+        const LineSums& here = line(y);
+        float* out = &linear[static_cast<std::size_t>(y) * width * 3];
         for (int x = 0; x < width; ++x) {
+            const double vertical = here.intensity[x] * NeighbourMean(y, height, [&](int n) { return line(n).share[x]; });
             const CellSum type = rawformat::CellAt(y + Layout::firstLine, x + layout.leftMargin);
-            const auto rgb = Solve(type, own.at(x, y), horizontal.at(x, y), vertical.at(x, y));
-            std::copy(rgb.begin(), rgb.end(), linear.begin() + (static_cast<std::ptrdiff_t>(y) * width + x) * 3);
+            const auto rgb = Solve(type, here.own[x], here.horizontal[x], vertical);
+            for (int c = 0; c < 3; ++c) out[x * 3 + c] = static_cast<float>(rgb[c]);
         }
     }
 
     const Points points = BlackAndWhitePoints(linear, options.clipFraction);
     const ToneCurve curve(points.black, points.white, options.gamma);
     Image out = BlankImage(width, height);
-    std::transform(linear.begin(), linear.end(), out.rgb.begin(), curve);
+    std::transform(linear.begin(), linear.end(), out.rgb.begin(), [&curve](float v) { return curve(v); });
     return out;
 }
 

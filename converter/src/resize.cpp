@@ -7,11 +7,12 @@
 namespace pictrex {
 namespace {
 
-// For one output coordinate: the two source coordinates it lies between and the second's weight.
+// For one output coordinate: the two source coordinates it lies between and the second's weight
+// in 1/256.
 struct Tap {
     int first;
     int second;
-    double weight;
+    int weight;
 };
 
 std::vector<Tap> TapsFor(int sourceSize, int outputSize) {
@@ -20,16 +21,16 @@ std::vector<Tap> TapsFor(int sourceSize, int outputSize) {
     for (int i = 0; i < outputSize; ++i) {
         const double position = std::clamp((i + 0.5) * step - 0.5, 0.0, sourceSize - 1.0);
         const int first = static_cast<int>(position);
-        taps[i] = {first, std::min(first + 1, sourceSize - 1), position - first};
+        taps[i] = {first, std::min(first + 1, sourceSize - 1), static_cast<int>(std::lround((position - first) * 256))};
     }
     return taps;
 }
 
-uint8_t Blend(uint8_t a, uint8_t b, double weight) {
-    return static_cast<uint8_t>(std::lround(a + (b - a) * weight));
+uint8_t Blend(uint8_t a, uint8_t b, int weight) {
+    return static_cast<uint8_t>((a * (256 - weight) + b * weight + 128) >> 8);
 }
 
-Image ResizeRows(const Image& source, int width) {
+Image ResizeRows(Image source, int width) {
     if (width == source.width) return source;
     Image out = BlankImage(width, source.height);
     const std::vector<Tap> taps = TapsFor(source.width, width);
@@ -44,7 +45,7 @@ Image ResizeRows(const Image& source, int width) {
     return out;
 }
 
-Image ResizeColumns(const Image& source, int height) {
+Image ResizeColumns(Image source, int height) {
     if (height == source.height) return source;
     Image out = BlankImage(source.width, height);
     const std::vector<Tap> taps = TapsFor(source.height, height);
@@ -60,8 +61,8 @@ Image ResizeColumns(const Image& source, int height) {
 
 }  // namespace
 
-Image ResizeLinear(const Image& source, int width, int height) {
-    return ResizeColumns(ResizeRows(source, width), height);
+Image ResizeLinear(Image source, int width, int height) {
+    return ResizeColumns(ResizeRows(std::move(source), width), height);
 }
 
 }  // namespace pictrex

@@ -7,6 +7,6 @@ namespace pictrex {
 
 // `source` resampled to width × height by linear interpolation between neighbouring rows and
 // columns, pixel centres aligned. Both sizes must be positive.
-Image ResizeLinear(const Image& source, int width, int height);
+Image ResizeLinear(Image source, int width, int height);
 
 }  // namespace pictrex

@@ -1,0 +1,15 @@
+// A picture like the ones the camera takes, for measuring the converter: sky, roofs, a lawn and
+// fine detail, as a native picture.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "image.h"
+
+namespace pictrex::bench {
+
+Image SampleScene(int width, int height);
+std::vector<uint8_t> SamplePicture(rawformat::Resolution resolution);
+
+}  // namespace pictrex::bench
