@@ -8,10 +8,17 @@ tessel=$1 emulator=$2 pictrex=$3 archindex=$4 webdir_script=$5
 
 work=$(mktemp -d)
 emulator_pid= tessel_pid=
+stop() {
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
 cleanup() {
-  [ -n "$tessel_pid" ] && kill "$tessel_pid" 2>/dev/null && wait "$tessel_pid" 2>/dev/null
-  [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null && wait "$emulator_pid" 2>/dev/null
+  local status=$?
+  stop "$tessel_pid"
+  stop "$emulator_pid"
   rm -rf "$work"
+  exit "$status"
 }
 trap cleanup EXIT
 
