@@ -10,7 +10,7 @@ namespace tessel {
 
 AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
     setModal(true);
-    controls_ = BuildDialog(*this, *res::FindDialogTemplate(res::IDD_ABOUTBOX)).controls;
+    controls_ = BuildDialog(*this, *res::FindDialogTemplate(res::IDD_ABOUTBOX));
     if (auto* ok = controls_.Find<QPushButton>(IDOK_EXIT)) {
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         ok->setFocus();

@@ -40,11 +40,11 @@ StationWindow::StationWindow(const StationServices& services, QWidget* parent)
       messages_(services.messages),
       station_(*this, *this, services.clock, services.sleeper, services.launcher),
       icon(LoadIconResource(res::IDR_MAINFRAME)) {
-    controls_ = BuildDialog(*this, StationTemplate()).controls;
+    controls_ = BuildDialog(*this, StationTemplate());
     AddFrameCommands(systemMenu_);
     ConnectButtons();
     if (OnInitDialog()) {
-        if (auto* exitButton = controls_.Find(IDOK_EXIT)) exitButton->setFocus();
+        if (QWidget* first = FirstTabStop(controls_)) first->setFocus();
     }
 }
 
@@ -143,7 +143,7 @@ void StationWindow::RepaintNow() { repaint(); }
 
 void StationWindow::Arm(uint32_t id, uint32_t milliseconds) {
     const auto interval = static_cast<int>(std::min<uint32_t>(milliseconds, std::numeric_limits<int>::max()));
-    timers_[id].start(interval, this);
+    timers_[id].start(interval, Qt::PreciseTimer, this);
 }
 
 void StationWindow::Kill(uint32_t id) { timers_.erase(id); }

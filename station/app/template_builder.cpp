@@ -119,18 +119,19 @@ Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
 
 }  // namespace
 
-BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& dialogTemplate) {
+DialogControls BuildDialog(QDialog& dialog, const res::DialogTemplate& dialogTemplate) {
     const QFont font = DialogFont(dialogTemplate.fontFace, dialogTemplate.pointSize);
     dialog.setFont(font);
-    BuiltDialog built{{}, BaseUnitsOf(font)};
+    const DialogBaseUnits units = BaseUnitsOf(font);
+    DialogControls controls;
 
     dialog.setWindowFlags(WindowFlagsFor(dialogTemplate.style));
     dialog.setWindowTitle(ToQString(dialogTemplate.caption));
-    dialog.setFixedSize(MapDialogSize(built.baseUnits, dialogTemplate.cx, dialogTemplate.cy));
+    dialog.setFixedSize(MapDialogSize(units, dialogTemplate.cx, dialogTemplate.cy));
 
     QWidget* previousTabStop = nullptr;
     for (const ControlTemplate& control : dialogTemplate.controls) {
-        const QRect area = MapDialogRect(built.baseUnits, control.x, control.y, control.cx, control.cy);
+        const QRect area = MapDialogRect(units, control.x, control.y, control.cx, control.cy);
         QWidget* widget = MakeControl(control, area, &dialog);
         widget->setGeometry(PlacedArea(control, area, *widget));
         widget->setFocusPolicy(FocusPolicyFor(control));
@@ -138,9 +139,16 @@ BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& dialogTempla
             if (previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
             previousTabStop = widget;
         }
-        built.controls.Add(control.id, widget);
+        controls.Add(control.id, widget);
     }
-    return built;
+    return controls;
+}
+
+QWidget* FirstTabStop(const DialogControls& controls) {
+    for (const auto& [id, widget] : controls.InTemplateOrder()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) != 0) return widget;
+    }
+    return nullptr;
 }
 
 int AddComboString(QComboBox& combo, std::string_view text, bool sorted) {

@@ -15,12 +15,10 @@ class QComboBox;
 
 namespace tessel {
 
-struct BuiltDialog {
-    DialogControls controls;
-    DialogBaseUnits baseUnits;
-};
+DialogControls BuildDialog(QDialog& dialog, const res::DialogTemplate& dialogTemplate);
 
-BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& dialogTemplate);
+// The first control in template order that the Tab key visits, or nullptr.
+QWidget* FirstTabStop(const DialogControls& controls);
 
 // Adds an item the way a combo box's add-string message does: at the end, or, for a sorted box,
 // before the first item that is greater in case-insensitive order. Returns the item's index.
