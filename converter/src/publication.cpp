@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <regex>
 
 namespace pictrex {
 
@@ -12,19 +11,28 @@ std::string StatusText(const Publication& publication, std::time_t updated) {
            "}\n";
 }
 
+namespace {
+
+// The text of a string field "name":"…" in the status text, or "" when it has none.
+std::string StringField(const std::string& text, const std::string& name) {
+    const std::string opening = "\"" + name + "\":\"";
+    const auto start = text.find(opening);
+    if (start == std::string::npos) return {};
+    const auto valueStart = start + opening.size();
+    const auto end = text.find('"', valueStart);
+    return end == std::string::npos ? std::string() : text.substr(valueStart, end - valueStart);
+}
+
+}  // namespace
+
 std::optional<Publication> ReadStatus(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    static const std::regex kStamp(R"re("stamp":"(\d{14})")re");
-    static const std::regex kCamera(R"re("camera":"(on|off)")re");
-    std::smatch stampMatch, cameraMatch;
-    if (!std::regex_search(text, stampMatch, kStamp) || !std::regex_search(text, cameraMatch, kCamera)) {
-        return std::nullopt;
-    }
-    const auto stamp = Stamp::Parse(stampMatch[1].str());
-    if (!stamp) return std::nullopt;
-    return Publication{*stamp, cameraMatch[1].str() == "off"};
+    const auto stamp = Stamp::Parse(StringField(text, "stamp"));
+    const std::string camera = StringField(text, "camera");
+    if (!stamp || (camera != "on" && camera != "off")) return std::nullopt;
+    return Publication{*stamp, camera == "off"};
 }
 
 bool MayReplace(const Publication& candidate, const std::optional<Publication>& current, std::time_t now) {

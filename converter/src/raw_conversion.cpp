@@ -162,6 +162,8 @@ Image ReconstructColours(const RawPicture& picture, const ConversionOptions& opt
     std::vector<double> ratio(width);
     auto line = [&](int y) -> LineSums& { return lines[static_cast<std::size_t>(y) % 3]; };
 
+    // The margin lines above and below are not needed: the first and last computed lines take
+    // their vertical estimate from the single inner neighbour line.
     // Linear colours of the whole area; single precision is ample for storing them.
     std::vector<float> linear(static_cast<std::size_t>(width) * height * 3);
     ReadLine(picture, layout, 0, line(0), ratio);

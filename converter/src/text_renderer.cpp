@@ -37,7 +37,7 @@ std::vector<char32_t> DecodeUtf8(std::string_view text) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const int length = SequenceLength(lead);
         bool valid = length > 0 && i + length <= text.size();
-        char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        char32_t code = valid ? (length == 1 ? lead : lead & (0x7F >> length)) : 0;
         for (int k = 1; valid && k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
             valid = (next & 0xC0) == 0x80;

@@ -33,7 +33,7 @@ struct ProcessResult {
 
 // Runs pictrex in `dir` without DISPLAY, with PATH holding only the archive indexer's directory
 // (when one was built) and the system's programs.
-ProcessResult RunPictrex(const WebDirectory& dir, const std::vector<std::string>& words, const std::string& errorsFile = "stderr.txt") {
+ProcessResult RunPictrexProcess(const WebDirectory& dir, const std::vector<std::string>& words, const std::string& errorsFile = "stderr.txt") {
     std::string command = "cd " + Quoted(dir.path().string()) + " && env -u DISPLAY -u WAYLAND_DISPLAY PATH=" +
                           Quoted(std::string(TESSEL_ARCHINDEX_DIR) + ":/usr/bin:/bin") + " " + Quoted(TESSEL_PICTREX);
     for (const auto& w : words) command += " " + Quoted(w);
@@ -53,7 +53,7 @@ TEST_P(PictrexUsage, PrintsOneUsageLineAndTouchesNothing) {
     WebDirectory dir;
     dir.StorePicture("19991015083005");
     const auto before = dir.Listing();
-    const ProcessResult result = RunPictrex(dir, GetParam());
+    const ProcessResult result = RunPictrexProcess(dir, GetParam());
     EXPECT_EQ(result.exitCode, kUsage);
     EXPECT_EQ(result.errors, "usage: pictrex <14-digit stamp> ARCHIVE|NOARCHIVE [off]\n");
     EXPECT_EQ(dir.Listing(), before);
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PictrexProcess, BadPictureExitsThreeWithAMessage) {
     WebDirectory dir;
     dir.Write("image19991015083005.dc2", std::string(1000, 'x'));
-    const ProcessResult result = RunPictrex(dir, {"19991015083005", "ARCHIVE"});
+    const ProcessResult result = RunPictrexProcess(dir, {"19991015083005", "ARCHIVE"});
     EXPECT_EQ(result.exitCode, kBadPicture);
     EXPECT_NE(result.errors.find("image19991015083005.dc2: not a native picture: 1000 bytes"), std::string::npos)
         << result.errors;
@@ -83,7 +83,7 @@ TEST(PictrexProcess, ArchivesAndRebuildsTheIndexWithTheArchiveIndexer) {
     if (std::string(TESSEL_ARCHINDEX_DIR).empty()) GTEST_SKIP() << "archindex is not part of this build";
     WebDirectory dir;
     dir.StorePicture("19991015083005");
-    const ProcessResult result = RunPictrex(dir, {"19991015083005", "ARCHIVE"});
+    const ProcessResult result = RunPictrexProcess(dir, {"19991015083005", "ARCHIVE"});
     ASSERT_EQ(result.exitCode, kSuccess) << result.errors;
     EXPECT_TRUE(DecodeJpegFile(dir / "archive/19991015083005.jpg").has_value());
     EXPECT_NE(dir.ReadText("archive/index.html").find("19991015083005.jpg"), std::string::npos);
@@ -111,7 +111,7 @@ TEST(PictrexProcess, ReadersNeverSeeAHalfWrittenWebImage) {
     std::atomic<int> failures{0};
     auto convert = [&](int first) {
         for (int i = first; i < kConversions; i += 2) {
-            failures += RunPictrex(dir, {stamps[i], "NOARCHIVE"}, "stderr" + std::to_string(first)).exitCode != 0;
+            failures += RunPictrexProcess(dir, {stamps[i], "NOARCHIVE"}, "stderr" + std::to_string(first)).exitCode != 0;
         }
     };
     std::thread even(convert, 0), odd(convert, 1);
