@@ -8,6 +8,7 @@
 #include "caption_file.h"
 #include "clock.h"
 #include "converter_launcher.h"
+#include "image_file.h"
 #include "sleeper.h"
 #include "station_dialog.h"
 
@@ -38,11 +39,6 @@ private:
 
 using DriverSession = OpenSession<DC25DriverRecord, DC25_CloseDriver>;
 using CameraSession = OpenSession<DC25CameraRecord, DC25_CloseCamera>;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
@@ -148,9 +144,8 @@ void StationDialog::StampNow()
 
 void StationDialog::StoreImage(const uint8_t* buffer, uint32_t bufferSize)
 {
-    const std::string fileName = std::string("image") + lastStamp + ".dc2";
-    File file(std::fopen(fileName.c_str(), "wb"));
-    if (!file) {
+    ImageFile image(std::string("image") + lastStamp + ".dc2");
+    if (!image.IsOpen()) {
         status += " FileOpen Failed";
         return;
     }
@@ -158,11 +153,8 @@ void StationDialog::StoreImage(const uint8_t* buffer, uint32_t bufferSize)
     status += " Creating Web Image";
     Show();
     const uint32_t byteCount = PictureInfo.byteCount;
-    const bool written = std::fwrite(buffer + (bufferSize - byteCount), 1, byteCount, file.get()) == byteCount;
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written || !closed) {
+    if (!image.WriteAndClose(buffer + (bufferSize - byteCount), byteCount)) {
         // A truncated picture must not reach the converter.
-        std::remove(fileName.c_str());
         status += " FileWrite Failed";
         return;
     }

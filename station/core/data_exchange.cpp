@@ -33,16 +33,23 @@ DataExchange::DataExchange(StationView& view, bool saveAndValidate)
 {
 }
 
-void DataExchange::Text(int id, std::string& value)
+template <typename Value, typename Written>
+void DataExchange::Transfer(int id, Value& value, Value (StationView::*read)(int) const,
+                            void (StationView::*write)(int, Written))
 {
     if (failed_) {
         return;
     }
     if (saveAndValidate_) {
-        value = view_.ControlText(id);
+        value = (view_.*read)(id);
     } else {
-        view_.SetControlText(id, value);
+        (view_.*write)(id, value);
     }
+}
+
+void DataExchange::Text(int id, std::string& value)
+{
+    Transfer(id, value, &StationView::ControlText, &StationView::SetControlText);
 }
 
 void DataExchange::Text(int id, uint32_t& value)
@@ -59,26 +66,12 @@ void DataExchange::Text(int id, uint32_t& value)
 
 void DataExchange::ComboIndex(int id, int32_t& value)
 {
-    if (failed_) {
-        return;
-    }
-    if (saveAndValidate_) {
-        value = view_.ComboIndex(id);
-    } else {
-        view_.SetComboIndex(id, value);
-    }
+    Transfer(id, value, &StationView::ComboIndex, &StationView::SetComboIndex);
 }
 
 void DataExchange::Check(int id, int32_t& value)
 {
-    if (failed_) {
-        return;
-    }
-    if (saveAndValidate_) {
-        value = view_.CheckState(id);
-    } else {
-        view_.SetCheckState(id, value);
-    }
+    Transfer(id, value, &StationView::CheckState, &StationView::SetCheckState);
 }
 
 void DataExchange::MinMaxUnsigned(int id, uint32_t value, uint32_t min, uint32_t max)

@@ -27,6 +27,9 @@ public:
     void MinMaxUnsigned(int id, uint32_t value, uint32_t min, uint32_t max);
 
 private:
+    // Moves `value` between the member and control `id` in this pass's direction.
+    template <typename Value, typename Written>
+    void Transfer(int id, Value& value, Value (StationView::*read)(int) const, void (StationView::*write)(int, Written));
     void Fail(int id, const std::string& message);
 
     StationView& view_;

@@ -35,3 +35,16 @@ void RecordingTimer::Kill(uint32_t id)
 }
 
 }  // namespace tessel::testing
+
+namespace tessel::testing {
+
+std::unique_ptr<uint8_t[]> ScriptedAllocator::Allocate(uint32_t size)
+{
+    requests.push_back(size);
+    if (failing) {
+        return nullptr;
+    }
+    return std::make_unique<uint8_t[]>(size);
+}
+
+}  // namespace tessel::testing

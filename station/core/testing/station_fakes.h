@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "buffer_allocator.h"
 #include "capture_timer.h"
 #include "clock.h"
 #include "converter_launcher.h"
@@ -57,6 +58,19 @@ public:
     std::vector<Event> events;
     // The pending wait of the capture timer, if armed.
     std::optional<uint32_t> pending;
+};
+
+}  // namespace tessel::testing
+
+namespace tessel::testing {
+
+// Heap buffers, or none when `failing` is set.
+class ScriptedAllocator final : public BufferAllocator {
+public:
+    std::unique_ptr<uint8_t[]> Allocate(uint32_t size) override;
+
+    bool failing = false;
+    std::vector<uint32_t> requests;
 };
 
 }  // namespace tessel::testing

@@ -1,0 +1,172 @@
+// Starting the converter as a real process.
+#include <chrono>
+#include <ostream>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "process_converter_launcher.h"
+#include "station_fixture.h"
+
+namespace tessel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SplitRow {
+    const char* text;
+    std::vector<std::string> words;
+};
+
+void PrintTo(const SplitRow& row, std::ostream* out)
+{
+    *out << '"' << row.text << '"';
+}
+
+class SplitParametersTest : public ::testing::TestWithParam<SplitRow> {};
+
+TEST_P(SplitParametersTest, SplitsOnBlanks)
+{
+    EXPECT_EQ(SplitParameters(GetParam().text), GetParam().words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SplitParametersTest,
+    ::testing::Values(SplitRow{"19991015083005 ARCHIVE", {"19991015083005", "ARCHIVE"}},
+                      SplitRow{"19991015083005 NOARCHIVE off", {"19991015083005", "NOARCHIVE", "off"}},
+                      SplitRow{"  a \t b  ", {"a", "b"}}, SplitRow{"", {}}, SplitRow{"   ", {}}));
+
+void MakeProgram(const fs::path& path, const std::string& script, bool executable = true)
+{
+    WriteFile(path, script);
+    fs::permissions(path, executable ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write);
+}
+
+class FindProgramTest : public ::testing::Test {
+protected:
+    FindProgramTest()
+    {
+        for (const char* dir : {"exe", "first", "second"}) {
+            fs::create_directory(dir);
+        }
+    }
+
+    TemporaryWorkDir workDir;
+};
+
+TEST_F(FindProgramTest, PrefersTheExecutablesDirectory)
+{
+    MakeProgram("exe/conv", "#!/bin/sh\n");
+    MakeProgram("first/conv", "#!/bin/sh\n");
+    EXPECT_EQ(FindProgram("conv", "exe", "first"), "exe/conv");
+}
+
+TEST_F(FindProgramTest, ThenSearchesPathInOrder)
+{
+    MakeProgram("second/conv", "#!/bin/sh\n");
+    EXPECT_EQ(FindProgram("conv", "exe", "first:second"), "second/conv");
+    MakeProgram("first/conv", "#!/bin/sh\n");
+    EXPECT_EQ(FindProgram("conv", "exe", "first:second"), "first/conv");
+}
+
+TEST_F(FindProgramTest, SkipsFilesThatCannotRunAndDirectories)
+{
+    MakeProgram("exe/conv", "#!/bin/sh\n", false);
+    fs::create_directory("first/conv");
+    MakeProgram("second/conv", "#!/bin/sh\n");
+    EXPECT_EQ(FindProgram("conv", "exe", "first:second"), "second/conv");
+}
+
+TEST_F(FindProgramTest, EmptyPathEntryMeansCurrentDirectory)
+{
+    MakeProgram("conv", "#!/bin/sh\n");
+    EXPECT_EQ(FindProgram("conv", "exe", "first::second"), "./conv");
+}
+
+TEST_F(FindProgramTest, NothingWhenMissing)
+{
+    EXPECT_EQ(FindProgram("conv", "exe", "first:second"), std::nullopt);
+    EXPECT_EQ(FindProgram("conv", "", ""), std::nullopt);
+}
+
+// Waits for a condition that another process brings about.
+template <typename Condition>
+bool WaitFor(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void PutFirstOnPath(const fs::path& dir)
+{
+    const char* path = std::getenv("PATH");
+    setenv("PATH", (dir.string() + ":" + (path != nullptr ? path : "")).c_str(), 1);
+}
+
+class ProcessLauncherTest : public ::testing::Test {
+protected:
+    TemporaryWorkDir workDir;
+};
+
+TEST_F(ProcessLauncherTest, StartsProgramFromPathInCurrentDirectoryWithSplitArguments)
+{
+    fs::create_directory("bin");
+    MakeProgram("bin/tessel-test-converter",
+                "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > args.tmp\nmv args.tmp args.txt\n");
+    PutFirstOnPath(workDir.Path() / "bin");
+
+    ProcessConverterLauncher launcher("tessel-test-converter");
+    launcher.Start("19991015083005  NOARCHIVE off");
+
+    ASSERT_TRUE(WaitFor([] { return fs::exists("args.txt"); }));
+    EXPECT_EQ(ReadFile("args.txt"), "3|19991015083005|NOARCHIVE|off|");
+    // The finished converter is reaped, not left as a zombie.
+    EXPECT_TRUE(WaitFor([&launcher] { return launcher.RunningCount() == 0; }));
+}
+
+TEST_F(ProcessLauncherTest, DoesNotWaitForTheConverter)
+{
+    fs::create_directory("bin");
+    MakeProgram("bin/tessel-test-converter", "#!/bin/sh\nwhile [ ! -e go ]; do sleep 0.05; done\n");
+    PutFirstOnPath(workDir.Path() / "bin");
+
+    ProcessConverterLauncher launcher("tessel-test-converter");
+    launcher.Start("a");
+    launcher.Start("b");
+    EXPECT_EQ(launcher.RunningCount(), 2u);
+    WriteFile("go", "");
+    EXPECT_TRUE(WaitFor([&launcher] { return launcher.RunningCount() == 0; }));
+}
+
+TEST_F(ProcessLauncherTest, MissingProgramIsLoggedOnStandardError)
+{
+    setenv("PATH", workDir.Path().c_str(), 1);
+    ProcessConverterLauncher launcher("tessel-test-no-such-converter");
+    ::testing::internal::CaptureStderr();
+    launcher.Start("19991015083005 ARCHIVE");
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("cannot start tessel-test-no-such-converter"), std::string::npos);
+    EXPECT_EQ(launcher.RunningCount(), 0u);
+}
+
+TEST_F(ProcessLauncherTest, FailedExecIsLoggedOnStandardError)
+{
+    // Executable but not a runnable program.
+    fs::create_directory("bin");
+    MakeProgram("bin/tessel-test-converter", "\x7f" "ELF garbage");
+    PutFirstOnPath(workDir.Path() / "bin");
+    ProcessConverterLauncher launcher("tessel-test-converter");
+    ::testing::internal::CaptureStderr();
+    launcher.Start("x");
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("cannot start"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessel::testing
