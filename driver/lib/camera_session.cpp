@@ -32,7 +32,17 @@ CameraSession::CameraSession(std::unique_ptr<SerialPort> port, dc2x::Model expec
                              const Timeouts& timeouts)
     : port_(std::move(port)), link_(*port_, timeouts), model_(expected) {
     BringUp(targetBaud);
-    const CameraStatus status = QueryStatus();
+    CameraStatus status;
+    try {
+        status = QueryStatus();
+    } catch (const CameraError&) {
+        // Leave the camera where the next session looks first.
+        try {
+            RestorePowerUpSpeed();
+        } catch (const CameraError&) {
+        }
+        throw;
+    }
     if (status.modelKnown && status.model != expected) {
         std::fprintf(stderr, "dc25v20: %s selected but a %s is attached on %s; using the %s's protocol\n",
                      ModelName(expected), ModelName(status.model), port_->path().c_str(), ModelName(status.model));

@@ -1,6 +1,13 @@
 // The library's seven C entry points. They validate the caller's records, keep the open
 // drivers and cameras in one registry, and turn every failure into a result code: nothing
 // escapes as an exception and no call order can crash the library.
+//
+// Every wait has a limit (see timeouts.h), so a camera that stops answering ends each call
+// within: OpenCamera about 10 s on one port (five speeds at 1 s, then the status reply),
+// about 18 s with Auto (no new port after 8 s); TakePicture about 19 s (a DC25's 3 s pause and
+// 15 s for the snap); GetNativePicture 6 s after the last byte that arrived (3 s of silence,
+// one request to resend, 3 s more); DeletePicture about 18 s; CloseCamera 3 s. A port that is
+// lost fails the call at once.
 #include <algorithm>
 #include <cstring>
 #include <map>

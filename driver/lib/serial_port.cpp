@@ -38,6 +38,15 @@ std::string Describe(const std::string& path, const char* what, int error) {
     return path + ": " + what + ": " + std::strerror(error);
 }
 
+// tcsetattr reports an error when only part of the settings could be made. A pseudo-terminal,
+// for one, drops parity and then fails a repeated identical request. What matters is that the
+// speed and the character size are in place.
+bool SpeedTookEffect(int fd, speed_t speed) {
+    if (errno != EINVAL) return false;
+    termios now{};
+    return ::tcgetattr(fd, &now) == 0 && ::cfgetospeed(&now) == speed && (now.c_cflag & CSIZE) == CS8;
+}
+
 }  // namespace
 
 SerialPort::SerialPort(const std::string& path, Trace trace) : path_(path), trace_(trace) {
@@ -83,7 +92,7 @@ void SerialPort::SetSpeed(int baud, bool discardInput) {
     const speed_t speed = dc2x::TermiosSpeed(baud);
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) Lost("tcsetattr");
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !SpeedTookEffect(fd_, speed)) Lost("tcsetattr");
     baud_ = baud;
     if (discardInput) DiscardInput();
     trace_.Note("speed " + std::to_string(baud));
