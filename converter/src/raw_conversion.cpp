@@ -96,7 +96,8 @@ public:
         black_ = black;
         white_ = white;
         bucketScale_ = kBuckets / (white - black);
-        for (int i = 0; i < kBuckets; ++i) bucketStart_[i] = Lookup(black + i / bucketScale_, 0);
+        uint8_t level = 0;
+        for (int i = 0; i < kBuckets; ++i) bucketStart_[i] = level = Lookup(black + i / bucketScale_, level);
     }
 
     uint8_t operator()(double v) const {
@@ -107,7 +108,7 @@ public:
     }
 
 private:
-    static constexpr int kBuckets = 1024;
+    static constexpr int kBuckets = 4096;
 
     uint8_t Lookup(double v, int from) const {
         int level = from;

@@ -139,6 +139,16 @@ TEST_F(PictrexRun, MissingIndexerIsReported) {
     EXPECT_NE(stderrText.find("archindex not found"), std::string::npos) << stderrText;
 }
 
+TEST_F(PictrexRun, ArchiveThatCannotBeWrittenFailsWithExitFourAndKeepsTheRawFile) {
+    InstallIndexer();
+    dir.Write("archive", std::string("a file where the archive folder belongs"));
+    const std::string raw = dir.StorePicture(kStamp);
+    EXPECT_EQ(Run({kStamp, "ARCHIVE"}), kWriteFailed);
+    EXPECT_NE(stderrText.find("archive"), std::string::npos) << stderrText;
+    EXPECT_TRUE(dir.Has(raw));
+    EXPECT_NE(dir.ReadText("pictrex.log").find("failed (exit 4)"), std::string::npos);
+}
+
 TEST_F(PictrexRun, OlderPictureIsArchivedButNotPublished) {
     InstallIndexer();
     dir.StorePicture(kLaterStamp);
