@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "atomic_file.h"
+#include "program_lookup.h"
 
 extern char** environ;
 
@@ -39,20 +40,7 @@ int DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, s
 
 std::optional<std::filesystem::path> FindArchindex(const std::filesystem::path& programDirectory,
                                                    const std::string& searchPath) {
-    auto executable = [](const std::filesystem::path& p) {
-        return ::access(p.c_str(), X_OK) == 0 && !std::filesystem::is_directory(p);
-    };
-    if (!programDirectory.empty() && executable(programDirectory / "archindex")) return programDirectory / "archindex";
-    std::size_t start = 0;
-    while (start <= searchPath.size()) {
-        const std::size_t end = std::min(searchPath.find(':', start), searchPath.size());
-        const std::string directory = searchPath.substr(start, end - start);
-        if (!directory.empty() && executable(std::filesystem::path(directory) / "archindex")) {
-            return std::filesystem::path(directory) / "archindex";
-        }
-        start = end + 1;
-    }
-    return std::nullopt;
+    return tessel::FindProgram("archindex", programDirectory.string(), searchPath);
 }
 
 ProgramOutcome RunProgram(const std::filesystem::path& program, const std::filesystem::path& workingDirectory) {

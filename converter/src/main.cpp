@@ -3,18 +3,16 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
-#include <system_error>
 
 #include "pictrex_run.h"
+#include "program_lookup.h"
 #include "text_renderer.h"
 
 int main(int argc, char** argv) {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     const char* path = std::getenv("PATH");
     const pictrex::Environment environment{
         ".",
-        error ? std::filesystem::path() : self.parent_path(),
+        tessel::ExecutableDirectory(),
         path ? path : "",
         [] { return std::time(nullptr); },
         pictrex::DefaultFontFiles(),

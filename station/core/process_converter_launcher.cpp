@@ -5,36 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
+
+#include "program_lookup.h"
 
 extern char** environ;
 
 namespace tessel {
 namespace {
-
-bool IsExecutableFile(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name)
-{
-    if (dir.empty()) {
-        return name;
-    }
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
-std::string ExecutableDir()
-{
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : exe.parent_path().string();
-}
 
 std::string PathVariable()
 {
@@ -57,31 +36,12 @@ std::vector<std::string> SplitParameters(const std::string& parameters)
     return words;
 }
 
-std::optional<std::string> FindProgram(const std::string& name, const std::string& executableDir,
-                                       const std::string& pathVariable)
-{
-    if (!executableDir.empty() && IsExecutableFile(JoinPath(executableDir, name))) {
-        return JoinPath(executableDir, name);
-    }
-    std::size_t begin = 0;
-    while (begin <= pathVariable.size()) {
-        const auto end = std::min(pathVariable.find(':', begin), pathVariable.size());
-        const std::string dir = pathVariable.substr(begin, end - begin);
-        const std::string candidate = dir.empty() ? "./" + name : JoinPath(dir, name);
-        if (IsExecutableFile(candidate)) {
-            return candidate;
-        }
-        begin = end + 1;
-    }
-    return std::nullopt;
-}
-
 ProcessConverterLauncher::ProcessConverterLauncher(std::string program) : program_(std::move(program)) {}
 
 void ProcessConverterLauncher::Start(const std::string& parameters)
 {
     ReapFinished();
-    const auto path = FindProgram(program_, ExecutableDir(), PathVariable());
+    const auto path = FindProgram(program_, ExecutableDirectory(), PathVariable());
     if (!path) {
         std::fprintf(stderr, "tessel: cannot start %s: not found beside tessel or on PATH\n", program_.c_str());
         return;

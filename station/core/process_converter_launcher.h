@@ -4,7 +4,6 @@
 // the next start, so they do not linger as zombies.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -15,12 +14,6 @@ namespace tessel {
 
 // The words of a parameter text, split on blanks and tabs as a command line splits them.
 std::vector<std::string> SplitParameters(const std::string& parameters);
-
-// Full path of the executable `name`: in `executableDir` if it is there, else in the first
-// entry of `pathVariable` (colon-separated; an empty entry means the current directory) that
-// holds it. Nothing when none does.
-std::optional<std::string> FindProgram(const std::string& name, const std::string& executableDir,
-                                       const std::string& pathVariable);
 
 class ProcessConverterLauncher final : public ConverterLauncher {
 public:

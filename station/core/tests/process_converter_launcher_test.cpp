@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "process_converter_launcher.h"
+#include "program_lookup.h"
 #include "station_fixture.h"
 
 namespace tessel::testing {
