@@ -36,6 +36,12 @@ std::string ReadCaption(const std::filesystem::path& file) {
     return caption.substr(0, caption.find_first_of("\r\n"));
 }
 
+std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string text;
+    for (const auto& part : parts) text += (text.empty() ? "" : separator) + part;
+    return text;
+}
+
 class Run {
 public:
     Run(const Invocation& invocation, const Environment& environment)
@@ -55,11 +61,7 @@ public:
         }
     }
 
-    std::string Notes() const {
-        std::string text;
-        for (const auto& note : notes_) text += (text.empty() ? "" : ", ") + note;
-        return text;
-    }
+    std::string Notes() const { return Joined(notes_, ", "); }
 
 private:
     void Convert() {
@@ -171,12 +173,6 @@ private:
     std::unique_ptr<TextRenderer> font_;
 };
 
-std::string Joined(const std::vector<std::string>& words) {
-    std::string text;
-    for (const auto& w : words) text += (text.empty() ? "" : " ") + w;
-    return text;
-}
-
 }  // namespace
 
 int RunPictrex(const std::vector<std::string>& words, const Environment& environment, std::ostream& errors) {
@@ -190,23 +186,24 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
     Run run(*invocation, environment);
     int exitCode = kSuccess;
     std::string outcome;
+    std::optional<Failure> failure;
     try {
         run.Perform();
-        outcome = run.Notes();
-    } catch (const Failure& failure) {
-        exitCode = failure.exitCode;
-        outcome = "failed (exit " + std::to_string(exitCode) + "): " + failure.message;
-        const std::string notes = run.Notes();
-        if (!notes.empty()) outcome += "; " + notes;
-        errors << "pictrex: " << failure.message << '\n';
-    } catch (const FileError& failure) {
-        exitCode = kWriteFailed;
-        outcome = "failed (exit " + std::to_string(exitCode) + "): " + failure.what();
-        errors << "pictrex: " << failure.what() << '\n';
+    } catch (const Failure& f) {
+        failure = f;
+    } catch (const FileError& e) {
+        failure = Failure{kWriteFailed, e.what()};
     }
+    if (failure) {
+        exitCode = failure->exitCode;
+        outcome = "failed (exit " + std::to_string(exitCode) + "): " + failure->message;
+        errors << "pictrex: " << failure->message << '\n';
+    }
+    const std::string notes = run.Notes();
+    if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     if (!AppendLogLine(environment.webDirectory / "pictrex.log",
-                       LogLine(startTime, Joined(words), outcome, static_cast<long>(elapsed.count())))) {
+                       LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())))) {
         errors << "pictrex: cannot append to pictrex.log\n";
     }
     return exitCode;

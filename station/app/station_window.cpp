@@ -106,10 +106,11 @@ std::string StationWindow::ControlText(int id) const {
 }
 
 void StationWindow::SetControlText(int id, const std::string& text) {
+    const QString value = FromUtf8(text);
     if (auto* line = controls_.Find<QLineEdit>(id)) {
-        if (line->text() != FromUtf8(text)) line->setText(FromUtf8(text));
+        if (line->text() != value) line->setText(value);
     } else if (auto* box = controls_.Find<QPlainTextEdit>(id)) {
-        if (box->toPlainText() != FromUtf8(text)) box->setPlainText(FromUtf8(text));
+        if (box->toPlainText() != value) box->setPlainText(value);
     }
 }
 
