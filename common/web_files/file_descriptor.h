@@ -1,0 +1,27 @@
+// An owned POSIX file descriptor, closed on destruction.
+#pragma once
+
+#include <utility>
+
+namespace tessel {
+
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+
+    int get() const { return descriptor_; }
+    bool valid() const { return descriptor_ >= 0; }
+    // Closes now; false when close reported an error (for files whose last write matters).
+    bool Close();
+
+private:
+    int descriptor_ = -1;
+};
+
+}  // namespace tessel
