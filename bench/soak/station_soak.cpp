@@ -4,7 +4,7 @@
 // archiving on. Each cycle waits for its converter before the next starts, as the minutes
 // between real captures do.
 //
-// Reports failed cycles (a station status other than success, or a converter that did not
+// Prints a line of progress every 1 000 cycles. At the end it reports failed cycles (a station status other than success, or a converter that did not
 // publish the cycle's picture), the station process's resident memory and open descriptors
 // after cycle 1 000 and after the last, and the bytes the web directory holds apart from
 // pictures at both points.
@@ -86,6 +86,17 @@ void PrintSnapshot(const char* label, const Snapshot& s)
     for (const auto& [name, bytes] : s.files) std::printf("    %-24s %ju\n", name.c_str(), bytes);
 }
 
+// One line every thousand cycles, so that a long run shows its course while it goes.
+void PrintProgress(int cycle, int failed, const Snapshot& s)
+{
+    std::uintmax_t total = 0;
+    for (const auto& [name, bytes] : s.files) total += bytes;
+    const auto log = s.files.find("pictrex.log");
+    std::printf("cycle %d: failed %d, resident %ld KiB, descriptors %d, non-picture files %ju bytes (log %ju)\n", cycle,
+                failed, s.memory.residentKiB, s.descriptors, total, log == s.files.end() ? 0 : log->second);
+    std::fflush(stdout);
+}
+
 // The converter started by the cycle has ended, within the limit.
 bool WaitForConverter(ProcessConverterLauncher& launcher)
 {
@@ -164,6 +175,7 @@ int main(int argc, char** argv)
             }
         }
         if (cycle == kMeasuredCycle) atMeasured = TakeSnapshot(web);
+        if (cycle % kMeasuredCycle == 0) PrintProgress(cycle, failed, TakeSnapshot(web));
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const Snapshot atEnd = TakeSnapshot(web);
