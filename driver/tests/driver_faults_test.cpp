@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <limits>
+#include <thread>
 
 #include "driver_fixture.h"
 
@@ -175,6 +176,17 @@ int LastCameraSpeed(const std::string& log) {
     return at == std::string::npos ? 9600 : std::stoi(log.substr(at + mark.size()));
 }
 
+// The emulator logs a speed change just after its reply: gives it a moment to get there.
+int SettledCameraSpeed(const EmulatorProcess& emulator, int expected) {
+    const auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int speed = LastCameraSpeed(emulator.Log());
+    while (speed != expected && std::chrono::steady_clock::now() < stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        speed = LastCameraSpeed(emulator.Log());
+    }
+    return speed;
+}
+
 class RefusedSnap : public DriverTest, public ::testing::WithParamInterface<int32_t> {};
 
 // Both models: a refused snap is a refusal, and the camera and the host stay in step, so that
@@ -187,7 +199,7 @@ TEST_P(RefusedSnap, FailsTheTakeAndClosingRestoresThePowerUpSpeed) {
     EXPECT_EQ(DC25_TakePicture(&r.camera, 0, 0, &r.picture, 0), DC25_E_REFUSED);
     EXPECT_EQ(DC25_DeletePicture(&r.camera, 0, -1), DC25_E_BAD_CALL) << "no picture was taken";
     EXPECT_EQ(DC25_CloseCamera(&r.camera), DC25_OK);
-    EXPECT_EQ(LastCameraSpeed(emulator.Log()), 9600) << emulator.Log();
+    EXPECT_EQ(SettledCameraSpeed(emulator, 9600), 9600) << emulator.Log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, RefusedSnap, ::testing::Values(kDc20Code, kDc25Code),
