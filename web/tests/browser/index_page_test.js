@@ -158,6 +158,15 @@ const states = [
     },
   },
   {
+    name: "long words in caption and heading wrap at phone width",
+    files: { site: { title: "x", heading: "H".repeat(120) }, webcam: webcamJson({ caption: "C".repeat(300) }) },
+    missing: [],
+    check: (s) => {
+      assert.equal(s.caption, "C".repeat(300));
+      assert.equal(s.heading, "H".repeat(120));
+    },
+  },
+  {
     name: "no time-lapse yet, no site.json",
     files: { days: { days: [DAYS.days[2]] }, site: null },
     missing: ["/site.json"],
@@ -230,6 +239,40 @@ test("visitors' page: refreshes every 30 s by default, every request defeats cac
     fs.rmSync(root, { recursive: true });
   }
 });
+
+// The picture's age is judged by the server's clock (nginx's Date header), and by the visitor's own
+// clock only when the server sends no date. Case: the visitor's clock offset from the server, the
+// picture's age, whether webcam.json comes with a Date header, and the notice expected.
+const clockCases = [
+  { visitorAhead: 3600, age: 0, date: true, notice: null },
+  { visitorAhead: -3600, age: 600, date: true, notice: /^This picture is more than 1[01] minutes old\.$/ },
+  { visitorAhead: 0, age: 600, date: false, notice: /^This picture is more than 1[01] minutes old\.$/ },
+  { visitorAhead: 0, age: 60, date: false, notice: null },
+];
+for (const c of clockCases) {
+  test(`visitors' page: staleness with the visitor's clock ${c.visitorAhead} s ahead, picture ${c.age} s old, ` +
+       `${c.date ? "" : "no "}Date header`, async () => {
+    const root = directory({ webcam: webcamJson({ taken_epoch: now() - c.age, updated: now() }) });
+    const server = await h.serve(root);
+    const page = await browser.context.newPage();
+    try {
+      await page.clock.setSystemTime(Date.now() + c.visitorAhead * 1000);
+      if (!c.date) {
+        await page.route(/\/webcam\.json\?/, (route) => route.fulfill({
+          status: 200, contentType: "application/json",
+          body: fs.readFileSync(path.join(root, "webcam.json")) }));
+      }
+      await page.goto(server.url, { waitUntil: "networkidle" });
+      await page.waitForFunction(() => /Picture taken/.test(document.getElementById("taken").textContent));
+      const notice = (await shown(page)).notice;
+      if (c.notice) assert.match(notice ?? "", c.notice); else assert.equal(notice, null);
+    } finally {
+      await page.close();
+      await server.stop();
+      fs.rmSync(root, { recursive: true });
+    }
+  });
+}
 
 // Replaces webcam.jpg and webcam.json the way the converter does: complete files renamed into place.
 function publish(root, color, stamp, pictureBytes) {
