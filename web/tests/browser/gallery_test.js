@@ -17,6 +17,7 @@ const DAYS = {
 };
 const COLORS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00"];
 const MISSING_THUMB = "20261210000100";
+const MISSING_PICTURE = "20261208235900";  // its thumbnail is there
 
 function stampsOf(day) {
   return DAYS[day].times.map((time) => day + time);
@@ -29,7 +30,7 @@ function archive() {
   const list = [];
   for (const [day, { times, products }] of Object.entries(DAYS)) {
     const pictures = stampsOf(day).map((stamp, i) => {
-      h.jpeg(path.join(dir, stamp + ".jpg"), COLORS[i], 320, 240);
+      if (stamp !== MISSING_PICTURE) h.jpeg(path.join(dir, stamp + ".jpg"), COLORS[i], 320, 240);
       if (stamp !== MISSING_THUMB) h.jpeg(path.join(dir, "thumbs", stamp + ".jpg"), COLORS[i], 160, 120);
       const iso = `${day.slice(0, 4)}-${day.slice(4, 6)}-${day.slice(6)}T${stamp.slice(8, 10)}:${stamp.slice(10, 12)}:` +
                   `${stamp.slice(12)}+01:00`;
@@ -129,6 +130,23 @@ test("gallery: a picture opens in the viewer and the arrow keys step through the
     await waitForViewer(page, stamps[1]);
     await page.keyboard.press("Escape");
     assert.equal((await viewerState(page)).open, false);
+    assert.deepEqual(seen.consoleErrors, []);
+  } finally {
+    await page.close();
+  }
+});
+
+test("gallery: a picture missing from the archive is said so in the viewer, not shown broken", async () => {
+  const { page, seen } = await open("#20261208");
+  try {
+    await page.locator("#grid button").nth(1).click();
+    await page.locator("#viewer-missing").waitFor({ state: "visible" });
+    assert.equal(await page.locator("#viewer-picture").isVisible(), false);
+    assert.deepEqual(await h.layoutProblems(page), []);
+    await page.keyboard.press("ArrowLeft");
+    await waitForViewer(page, stampsOf("20261208")[0]);
+    assert.equal(await page.locator("#viewer-missing").isVisible(), false);
+    assert.deepEqual(seen.failedRequests, [`/archive/${MISSING_PICTURE}.jpg 404`]);
     assert.deepEqual(seen.consoleErrors, []);
   } finally {
     await page.close();

@@ -11,6 +11,8 @@ const h = require("./harness");
 const now = () => Math.floor(Date.now() / 1000);
 const TAKEN_AT = "2026-12-10T08:30:05+01:00";
 const TAKEN_SHOWN = "2026-12-10 08:30:05 UTC+01:00";
+// Quotes, backslashes, markup, an ampersand, a tab, a control character and non-ASCII letters.
+const CAPTION = "Say \"cheese\" \\ <b>bold</b> & <img src=x onerror=alert(1)>\tbell\u0007 Grüße \u2603";
 
 function webcamJson(fields = {}) {
   return { stamp: "20261210083005", taken: "2026-12-10 08:30:05", taken_at: TAKEN_AT, taken_epoch: now(),
@@ -179,12 +181,12 @@ const states = [
   {
     name: "title and heading from site.json, caption shown literally",
     files: { site: { title: "Harbour <cam> & \"sea\"", heading: "Harbour \\ view <b>now</b>" },
-             webcam: webcamJson({ caption: "Say \"cheese\" \\ <b>bold</b> & <img src=x onerror=alert(1)>" }) },
+             webcam: webcamJson({ caption: CAPTION }) },
     missing: [],
     check: (s) => {
       assert.equal(s.title, "Harbour <cam> & \"sea\"");
       assert.equal(s.heading, "Harbour \\ view <b>now</b>");
-      assert.equal(s.caption, "Say \"cheese\" \\ <b>bold</b> & <img src=x onerror=alert(1)>");
+      assert.equal(s.caption, CAPTION);
     },
   },
 ];
