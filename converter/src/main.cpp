@@ -6,9 +6,23 @@
 
 #include "pictrex_run.h"
 #include "program_lookup.h"
+#include "standard_options.h"
 #include "text_renderer.h"
 
+namespace {
+
+constexpr const char* kHelp =
+    "usage: pictrex <14-digit stamp> ARCHIVE|NOARCHIVE [off]\n"
+    "Makes the web image webcam.jpg in the current directory (the web directory) from\n"
+    "image<stamp>.dc2; with ARCHIVE also keeps archive/<stamp>.jpg; with off shows that the\n"
+    "camera is off. Settings in pictrex.ini, a line per run in pictrex.log.\n"
+    "  --help      print this help and exit\n"
+    "  --version   print the version and exit\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const auto status = tessel::AnswerStandardOption(argc, argv, {"pictrex", kHelp}, std::cout)) return *status;
     const char* path = std::getenv("PATH");
     const pictrex::Environment environment{
         ".",
