@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
+#include <string>
 
+#include "arguments.h"
 #include "pictrex_run.h"
 #include "program_lookup.h"
 #include "standard_options.h"
@@ -11,8 +13,7 @@
 
 namespace {
 
-constexpr const char* kHelp =
-    "usage: pictrex <14-digit stamp> ARCHIVE|NOARCHIVE [off]\n"
+constexpr const char* kDescription =
     "Makes the web image webcam.jpg in the current directory (the web directory) from\n"
     "image<stamp>.dc2; with ARCHIVE also keeps archive/<stamp>.jpg; with off shows that the\n"
     "camera is off. Settings in pictrex.ini, a line per run in pictrex.log.\n"
@@ -22,7 +23,8 @@ constexpr const char* kHelp =
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto status = tessel::AnswerStandardOption(argc, argv, {"pictrex", kHelp}, std::cout)) return *status;
+    const std::string help = std::string(pictrex::kUsageLine) + '\n' + kDescription;
+    if (const auto status = tessel::AnswerStandardOption(argc, argv, {"pictrex", help}, std::cout)) return *status;
     const char* path = std::getenv("PATH");
     const pictrex::Environment environment{
         ".",
