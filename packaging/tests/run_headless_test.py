@@ -66,9 +66,14 @@ def main():
             os.killpg(run.pid, signal.SIGINT)
             status = run.wait(timeout=120)
         finally:
+            # On a failure: Ctrl-C so that the script stops its helpers, and only then force.
             if run.poll() is None:
-                os.killpg(run.pid, signal.SIGKILL)
-                run.wait()
+                os.killpg(run.pid, signal.SIGINT)
+                try:
+                    run.wait(timeout=120)
+                except subprocess.TimeoutExpired:
+                    os.killpg(run.pid, signal.SIGKILL)
+                    run.wait()
         reader.join(timeout=5)
         output = "".join(lines)
         if status != 0:
