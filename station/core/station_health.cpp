@@ -17,6 +17,14 @@ nlohmann::json EpochOrNull(const std::optional<int64_t>& epoch)
     return epoch ? nlohmann::json(*epoch) : nlohmann::json(nullptr);
 }
 
+std::optional<int64_t> OptionalEpoch(const nlohmann::json& value)
+{
+    return value.is_number_integer() ? std::optional<int64_t>(value.get<int64_t>()) : std::nullopt;
+}
+
+// station.json is a few hundred bytes; anything much larger is not one of ours.
+constexpr std::size_t kLargestHealthFile = 64 * 1024;
+
 nlohmann::json IsoOrNull(const Clock& clock, const std::optional<int64_t>& epoch)
 {
     return epoch ? nlohmann::json(IsoLocalTime(clock, *epoch)) : nlohmann::json(nullptr);
@@ -73,6 +81,27 @@ std::string StationHealthJson(const StationHealth& health, const Clock& clock, i
 HealthFile::HealthFile(const WebDirectory& directory, const Clock& clock, AfterCycle afterCycle)
     : directory_(directory), clock_(clock), afterCycle_(afterCycle)
 {
+    Resume();
+}
+
+void HealthFile::Resume()
+{
+    const FileRead read = directory_.Read(kHealthFileName, kLargestHealthFile);
+    if (!read.ok) {
+        return;
+    }
+    // A damaged or foreign file is not an error: the counts start afresh and the next write mends it.
+    const nlohmann::json document = nlohmann::json::parse(read.bytes, nullptr, false);
+    if (!document.is_object()) {
+        return;
+    }
+    health_.lastCycleEpoch = OptionalEpoch(document.value("last_cycle_epoch", nlohmann::json()));
+    health_.lastSuccessEpoch = OptionalEpoch(document.value("last_success_epoch", nlohmann::json()));
+    const nlohmann::json status = document.value("last_status", nlohmann::json());
+    health_.lastStatus = status.is_string() ? status.get<std::string>() : "";
+    const nlohmann::json failures = document.value("consecutive_failures", nlohmann::json());
+    health_.consecutiveFailures =
+        failures.is_number_unsigned() && failures.get<uint64_t>() < 1000000000u ? failures.get<int>() : 0;
 }
 
 void HealthFile::CycleFinished(int64_t startEpoch, const std::string& status)

@@ -42,7 +42,8 @@ public:
     // cycle after which nothing runs.
     enum class AfterCycle { Running, Stopped };
 
-    // Writes into `directory`, which must outlive this object.
+    // Writes into `directory`, which must outlive this object. The last cycle, the last success and
+    // the failures in a row carry on from a station.json already there (a restart, --once runs).
     HealthFile(const WebDirectory& directory, const Clock& clock, AfterCycle afterCycle = AfterCycle::Running);
 
     void CycleFinished(int64_t startEpoch, const std::string& status) override;
@@ -53,6 +54,7 @@ public:
     const StationHealth& Health() const { return health_; }
 
 private:
+    void Resume();
     // Replaces station.json atomically; a failure is logged on standard error, the station goes on.
     void Write() const;
 

@@ -190,6 +190,32 @@ TEST_F(HealthFileTest, ASingleCycleAndTheEndOfTheProgramLeaveItStopped)
     EXPECT_EQ(ReadHealth()["last_status"], kSuccess);
 }
 
+TEST_F(HealthFileTest, CarriesOnFromTheFileOfAnEarlierRun)
+{
+    WriteFile(workDir.Path() / kHealthFileName,
+              R"({"state":"running","last_cycle_epoch":2000,"last_status":"OpenDriver Failed Finished Processing",)"
+              R"("last_success_epoch":1000,"consecutive_failures":3,"updated_epoch":2001})");
+    HealthFile health(directory, clock);
+    EXPECT_EQ(health.Health().lastCycleEpoch, 2000);
+    health.CycleFinished(2060, "OpenDriver Failed Finished Processing");
+    const json document = ReadHealth();
+    EXPECT_EQ(document["consecutive_failures"], 4);
+    EXPECT_EQ(document["last_success_epoch"], 1000);
+    EXPECT_EQ(document["last_cycle_epoch"], 2060);
+}
+
+TEST_F(HealthFileTest, ADamagedFileStartsAfresh)
+{
+    for (const char* damaged : {"{\"consecutive_failures\":", "[1,2]", R"({"consecutive_failures":-4,"last_success_epoch":"x"})"}) {
+        WriteFile(workDir.Path() / kHealthFileName, damaged);
+        HealthFile health(directory, clock);
+        EXPECT_EQ(health.Health().consecutiveFailures, 0) << damaged;
+        EXPECT_FALSE(health.Health().lastSuccessEpoch) << damaged;
+        health.Stopped("WebCam stopped");
+        EXPECT_EQ(ReadHealth()["state"], "stopped") << damaged;
+    }
+}
+
 TEST_F(HealthFileTest, AFailedWriteIsLoggedAndTheStationGoesOn)
 {
     std::filesystem::create_directory(workDir.Path() / kHealthFileName);
