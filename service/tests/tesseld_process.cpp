@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -120,15 +121,17 @@ NotifySocket::~NotifySocket()
     std::filesystem::remove(path_);
 }
 
-bool NotifySocket::WaitFor(const std::string& text, std::chrono::milliseconds limit)
+std::size_t NotifySocket::Count(const std::string& text) const
 {
-    for (const auto& message : messages) {
-        if (message.find(text) != std::string::npos) {
-            return true;
-        }
-    }
+    return static_cast<std::size_t>(std::count_if(messages.begin(), messages.end(), [&text](const std::string& message) {
+        return message.find(text) != std::string::npos;
+    }));
+}
+
+bool NotifySocket::WaitForCount(const std::string& text, std::size_t count, std::chrono::milliseconds limit)
+{
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (true) {
+    while (Count(text) < count) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return false;
@@ -143,10 +146,8 @@ bool NotifySocket::WaitFor(const std::string& text, std::chrono::milliseconds li
             continue;
         }
         messages.emplace_back(buffer, static_cast<std::size_t>(size));
-        if (messages.back().find(text) != std::string::npos) {
-            return true;
-        }
     }
+    return true;
 }
 
 }  // namespace tessel::service::testing

@@ -47,11 +47,15 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // Receives messages until one contains `text`, at most `limit` long; all received so far are
     // kept in `messages`. True when it came.
-    bool WaitFor(const std::string& text, std::chrono::milliseconds limit);
+    bool WaitFor(const std::string& text, std::chrono::milliseconds limit) { return WaitForCount(text, 1, limit); }
+    // The same for `count` messages that contain `text`.
+    bool WaitForCount(const std::string& text, std::size_t count, std::chrono::milliseconds limit);
 
     std::vector<std::string> messages;
 
 private:
+    std::size_t Count(const std::string& text) const;
+
     std::filesystem::path path_;
     int descriptor_ = -1;
 };

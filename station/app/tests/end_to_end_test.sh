@@ -58,5 +58,7 @@ have_pictures() {
   [ -s "$work/webcam/webcam.jpg" ] && compgen -G "$work/webcam/archive/*.jpg" >/dev/null
 }
 wait_until 90 have_pictures || fail "no webcam.jpg and archived picture within 90 s"
+# The window keeps the health file of the series it runs.
+wait_until 20 grep -q '"state":"running"' "$work/webcam/station.json" || fail "no running station in station.json"
 
 echo "end-to-end: webcam.jpg and $(ls "$work/webcam/archive"/*.jpg | wc -l) archived picture(s)"
