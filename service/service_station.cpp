@@ -34,7 +34,7 @@ int RunService(const ServiceOptions& given, ServiceLog& log)
     std::optional<WebDirectory> directory;
     std::optional<StationLock> lock;
     try {
-        directory.emplace(WebDirectory::Open(settings.webdir, DirectoryLinks::FollowIfOwned));
+        directory.emplace(WebDirectory::Open(settings.webdir, DirectoryLinks::Follow));
         lock.emplace(StationLock::Acquire(*directory));
     } catch (const StationBusy& busy) {
         log.Error(busy.what());
