@@ -4,15 +4,11 @@
 # ended, the directory is free again.
 # Usage: second_station_test.sh TESSEL TESSELD
 set -euo pipefail
+source "$(dirname "$0")/script_helpers.sh"
 tessel=$1 tesseld=$2
 
 work=$(mktemp -d)
 first_pid= second_pid=
-stop() {
-  [ -n "$1" ] || return 0
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
 cleanup() {
   local status=$?
   stop "$second_pid"
@@ -26,16 +22,6 @@ fail() {
   echo "second-station: $*" >&2
   for log in "$work"/*.log; do echo "--- $log" >&2; cat "$log" >&2; done
   exit 1
-}
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_until() {
-  local seconds=$1; shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
 }
 
 mkdir -p "$work/webcam/archive"
