@@ -191,20 +191,28 @@ TEST_F(TesseldTest, SigtermDuringAPacedDownloadLetsItFinishThenStops)
     StartCamera({"--pace"});
     const fs::path config = WriteConfig("message = Stopping soon\n");
     NotifySocket systemd(root / "notify");
-    auto& tesseld = Start({"--config", config.string()}, {{"NOTIFY_SOCKET", systemd.path().string()}});
+    // A converter that takes its time: tesseld must wait for it before it ends.
+    fs::create_directory(root / "slow");
+    std::ofstream(root / "slow" / "pictrex") << "#!/bin/sh\nsleep 1\nexec " << PICTREX_DIR << "/pictrex \"$@\"\n";
+    fs::permissions(root / "slow" / "pictrex", fs::perms::owner_all);
+    const std::string path = (root / "slow").string() + ":" + ARCHINDEX_DIR + ":/usr/bin:/bin";
+    auto& tesseld =
+        Start({"--config", config.string()}, {{"NOTIFY_SOCKET", systemd.path().string()}, {"PATH", path}});
 
     ASSERT_TRUE(systemd.WaitFor("Acquiring Picture", 30s)) << Log();
     ASSERT_EQ(Cycles(), 0) << "the download was over before the signal";
     tesseld.Signal(SIGTERM);
 
     EXPECT_EQ(tesseld.WaitForExit(90s), 0) << Log();
+    const std::string webcam = ReadText(web / "webcam.json");
     const std::string log = Log();
     const auto cycle = log.find(kSuccess);
     ASSERT_NE(cycle, std::string::npos) << log;
     EXPECT_NE(log.find("WebCam stopped", cycle), std::string::npos) << log;
     EXPECT_EQ(ArchivedPictures(), 1);
     // The off picture is published before the program ends, and the caption is emptied.
-    EXPECT_EQ(json::parse(ReadText(web / "webcam.json"))["camera"], "off");
+    ASSERT_FALSE(webcam.empty()) << "no picture published before tesseld ended";
+    EXPECT_EQ(json::parse(webcam)["camera"], "off");
     EXPECT_EQ(ReadText(web / "message.txt"), "");
     const json health = Health();
     EXPECT_EQ(health["state"], "stopped");
