@@ -120,7 +120,8 @@ TEST_F(PictrexRun, ArchiveStoresThePictureAndRebuildsTheIndexInTheWebDirectory) 
 
     dir.StorePicture(kLaterStamp);
     ASSERT_EQ(Run({kLaterStamp, "NOARCHIVE"}), kSuccess) << stderrText;
-    EXPECT_EQ(dir.Listing("archive"), (std::vector<std::string>{std::string(kStamp) + ".jpg", "index.html"}));
+    EXPECT_EQ(dir.Listing("archive"), (std::vector<std::string>{std::string(kStamp) + ".jpg", "days", "days.json",
+                                                               "index.html", "thumbs"}));
 }
 
 TEST_F(PictrexRun, IndexFailureIsReportedButThePictureIsPublishedAndArchived) {
@@ -212,7 +213,8 @@ TEST_F(PictrexRun, RetentionDeletesOnlyExpiredArchivedPictures) {
     dir.StorePicture(kStamp);
     ASSERT_EQ(Run({kStamp, "ARCHIVE"}), kSuccess) << stderrText;
     EXPECT_EQ(dir.Listing("archive"), (std::vector<std::string>{"20261209083005.jpg", std::string(kStamp) + ".jpg",
-                                                               "holiday.jpg", "index.html", "notes.txt"}));
+                                                               "days", "days.json", "holiday.jpg", "index.html",
+                                                               "notes.txt", "thumbs"}));
     EXPECT_EQ(dir.ReadText("archive/index.html").find("20261201083005"), std::string::npos);
 }
 

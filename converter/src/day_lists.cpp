@@ -1,0 +1,215 @@
+#include "day_lists.h"
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "atomic_file.h"
+#include "bounded_read.h"
+
+namespace pictrex {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A day holds at most 86 400 pictures of ~90 bytes each; the list of days grows by ~150 bytes a day.
+constexpr std::size_t kLargestDayList = 16 * 1024 * 1024;
+constexpr std::size_t kLargestDaysList = 16 * 1024 * 1024;
+
+bool IsDay(const std::string& text) {
+    return Stamp::Parse(text + "000000").has_value();
+}
+
+std::optional<std::string> OptionalString(const Json& object, const char* name) {
+    const auto found = object.find(name);
+    if (found == object.end() || !found->is_string()) return std::nullopt;
+    return found->get<std::string>();
+}
+
+DayPicture PictureOf(const Stamp& stamp) {
+    return {stamp.digits(), stamp.IsoText(), static_cast<std::int64_t>(stamp.ToEpoch())};
+}
+
+DaySummary SummaryOf(const std::string& day, const std::vector<DayPicture>& pictures) {
+    return {day, pictures.size(), pictures.front().stamp, pictures.back().stamp, std::nullopt, std::nullopt};
+}
+
+// The day's list parsed; nothing when it is missing or damaged.
+std::optional<std::vector<DayPicture>> ParseDay(const std::string& day, const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    const Json list = Json::parse(*text, nullptr, false);
+    if (!list.is_object() || OptionalString(list, "day") != day || !list.contains("pictures") ||
+        !list["pictures"].is_array()) {
+        return std::nullopt;
+    }
+    std::vector<DayPicture> pictures;
+    for (const Json& entry : list["pictures"]) {
+        if (!entry.is_object()) return std::nullopt;
+        const auto stamp = Stamp::Parse(OptionalString(entry, "stamp").value_or(""));
+        if (!stamp || stamp->Day() != day) return std::nullopt;
+        pictures.push_back(PictureOf(*stamp));
+    }
+    std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.stamp < b.stamp; });
+    return pictures;
+}
+
+std::optional<std::vector<DaySummary>> ParseDays(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    const Json list = Json::parse(*text, nullptr, false);
+    if (!list.is_object() || !list.contains("days") || !list["days"].is_array()) return std::nullopt;
+    std::vector<DaySummary> days;
+    for (const Json& entry : list["days"]) {
+        const auto day = OptionalString(entry, "day");
+        const auto count = entry.is_object() ? entry.find("count") : entry.end();
+        if (!day || !IsDay(*day) || count == entry.end() || !count->is_number_unsigned()) return std::nullopt;
+        days.push_back({*day, count->get<std::size_t>(), OptionalString(entry, "first").value_or(""),
+                        OptionalString(entry, "last").value_or(""), OptionalString(entry, "video"),
+                        OptionalString(entry, "keogram")});
+    }
+    std::sort(days.begin(), days.end(), [](const auto& a, const auto& b) { return a.day < b.day; });
+    return days;
+}
+
+Json OptionalValue(const std::optional<std::string>& value) { return value ? Json(*value) : Json(nullptr); }
+
+void RemoveIfPresent(const std::filesystem::path& file) {
+    std::error_code error;
+    std::filesystem::remove(file, error);
+    if (error) throw FileError("cannot remove " + file.string() + ": " + error.message());
+}
+
+}  // namespace
+
+std::string VideoName(const std::string& day) { return std::string(kDaysDirectory) + "/" + day + ".mp4"; }
+std::string KeogramName(const std::string& day) { return std::string(kDaysDirectory) + "/" + day + "-keogram.jpg"; }
+
+std::filesystem::path DayLists::DayFile(const std::string& day) const {
+    return archive_ / kDaysDirectory / (day + ".json");
+}
+
+std::vector<DayPicture> DayLists::ReadDay(const std::string& day, bool listed) const {
+    if (auto pictures = ParseDay(day, ReadFileUpTo(DayFile(day), kLargestDayList))) return std::move(*pictures);
+    std::vector<DayPicture> pictures;
+    if (!listed) return pictures;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(archive_, error)) {
+        const auto stamp = Stamp::Parse(entry.path().stem().string());
+        if (entry.path().extension() == ".jpg" && stamp && stamp->Day() == day) pictures.push_back(PictureOf(*stamp));
+    }
+    std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.stamp < b.stamp; });
+    return pictures;
+}
+
+void DayLists::WriteDay(const std::string& day, const std::vector<DayPicture>& pictures) const {
+    Json list = Json::array();
+    for (const DayPicture& picture : pictures) {
+        list.push_back({{"stamp", picture.stamp}, {"taken_at", picture.takenAt}, {"taken_epoch", picture.takenEpoch}});
+    }
+    std::error_code error;
+    std::filesystem::create_directories(archive_ / kDaysDirectory, error);
+    if (error) throw FileError("cannot create " + (archive_ / kDaysDirectory).string() + ": " + error.message());
+    WriteFileAtomically(DayFile(day), Json{{"day", day}, {"pictures", std::move(list)}}.dump() + "\n");
+}
+
+std::vector<DaySummary> DayLists::Days() const {
+    if (auto days = ParseDays(ReadFileUpTo(archive_ / kDaysListName, kLargestDaysList))) return std::move(*days);
+    // Missing or damaged: made again from the day lists (one entry per day, not per picture).
+    std::vector<DaySummary> days;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(archive_ / kDaysDirectory, error)) {
+        const std::string day = entry.path().stem().string();
+        if (entry.path().extension() != ".json" || !IsDay(day)) continue;
+        const std::vector<DayPicture> pictures = ReadDay(day, true);
+        if (pictures.empty()) continue;
+        DaySummary summary = SummaryOf(day, pictures);
+        if (std::filesystem::exists(archive_ / VideoName(day), error)) summary.video = VideoName(day);
+        if (std::filesystem::exists(archive_ / KeogramName(day), error)) summary.keogram = KeogramName(day);
+        days.push_back(std::move(summary));
+    }
+    std::sort(days.begin(), days.end(), [](const auto& a, const auto& b) { return a.day < b.day; });
+    return days;
+}
+
+void DayLists::WriteDays(const std::vector<DaySummary>& days) const {
+    Json list = Json::array();
+    for (const DaySummary& d : days) {
+        list.push_back({{"day", d.day}, {"count", d.count}, {"first", d.first}, {"last", d.last},
+                        {"video", OptionalValue(d.video)}, {"keogram", OptionalValue(d.keogram)}});
+    }
+    WriteFileAtomically(archive_ / kDaysListName, Json{{"days", std::move(list)}}.dump() + "\n");
+}
+
+std::optional<std::string> DayLists::Add(const Stamp& stamp) const {
+    const std::string day = stamp.Day();
+    std::vector<DaySummary> days = Days();
+    const auto listed = std::find_if(days.begin(), days.end(), [&](const auto& d) { return d.day == day; });
+    const bool isListed = listed != days.end();
+    std::vector<DayPicture> pictures = ReadDay(day, isListed);
+    const auto place = std::lower_bound(pictures.begin(), pictures.end(), stamp.digits(),
+                                        [](const DayPicture& p, const std::string& s) { return p.stamp < s; });
+    if (place == pictures.end() || place->stamp != stamp.digits()) pictures.insert(place, PictureOf(stamp));
+    WriteDay(day, pictures);
+
+    DaySummary summary = SummaryOf(day, pictures);
+    std::optional<std::string> finished;
+    if (isListed) {
+        summary.video = listed->video;
+        summary.keogram = listed->keogram;
+        *listed = std::move(summary);
+    } else {
+        if (!days.empty() && days.back().day < day) finished = days.back().day;
+        days.insert(std::upper_bound(days.begin(), days.end(), day,
+                                     [](const std::string& d, const DaySummary& s) { return d < s.day; }),
+                    std::move(summary));
+    }
+    WriteDays(days);
+    return finished;
+}
+
+void DayLists::Remove(const std::vector<Stamp>& stamps) const {
+    if (stamps.empty()) return;
+    std::map<std::string, std::vector<std::string>> byDay;
+    for (const Stamp& stamp : stamps) byDay[stamp.Day()].push_back(stamp.digits());
+    std::vector<DaySummary> days = Days();
+    for (auto& [day, gone] : byDay) {
+        const auto listed = std::find_if(days.begin(), days.end(), [&](const auto& d) { return d.day == day; });
+        if (listed == days.end()) continue;
+        std::vector<DayPicture> pictures = ReadDay(day, true);
+        std::erase_if(pictures, [&](const DayPicture& p) {
+            return std::find(gone.begin(), gone.end(), p.stamp) != gone.end();
+        });
+        if (pictures.empty()) {
+            RemoveIfPresent(DayFile(day));
+            RemoveIfPresent(archive_ / VideoName(day));
+            RemoveIfPresent(archive_ / KeogramName(day));
+            days.erase(listed);
+            continue;
+        }
+        WriteDay(day, pictures);
+        DaySummary summary = SummaryOf(day, pictures);
+        summary.video = listed->video;
+        summary.keogram = listed->keogram;
+        *listed = std::move(summary);
+    }
+    WriteDays(days);
+}
+
+std::vector<DayPicture> DayLists::Pictures(const std::string& day) const {
+    const std::vector<DaySummary> days = Days();
+    const bool listed = std::any_of(days.begin(), days.end(), [&](const auto& d) { return d.day == day; });
+    return listed ? ReadDay(day, true) : std::vector<DayPicture>{};
+}
+
+bool DayLists::RecordProducts(const std::string& day, const std::string& video, const std::string& keogram) const {
+    std::vector<DaySummary> days = Days();
+    const auto listed = std::find_if(days.begin(), days.end(), [&](const auto& d) { return d.day == day; });
+    if (listed == days.end()) return false;
+    listed->video = video;
+    listed->keogram = keogram;
+    WriteDays(days);
+    return true;
+}
+
+}  // namespace pictrex
