@@ -1,6 +1,8 @@
 #include "day_lists.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <map>
 #include <system_error>
 
@@ -36,23 +38,95 @@ DaySummary SummaryOf(const std::string& day, const std::vector<DayPicture>& pict
     return {day, pictures.size(), pictures.front().stamp, pictures.back().stamp, std::nullopt, std::nullopt};
 }
 
+// Reads a day list {"day":"…","pictures":[{"stamp":"…","taken_at":"…","taken_epoch":n},…]}
+// event by event straight into DayPicture records: the list is read with every picture archived,
+// and building a whole document tree first would cost several times more.
+class DayListReader : public nlohmann::json_sax<nlohmann::json> {
+public:
+    std::string day;
+    std::vector<DayPicture> pictures;
+    bool sawPictures = false;
+    bool wellFormed = true;  // every entry is an object with a string stamp
+
+    bool null() override { return Scalar(); }
+    bool boolean(bool) override { return Scalar(); }
+    bool number_integer(number_integer_t value) override { return Epoch(value); }
+    bool number_unsigned(number_unsigned_t value) override { return Epoch(static_cast<std::int64_t>(value)); }
+    bool number_float(number_float_t, const string_t&) override { return Scalar(); }
+    bool binary(binary_t&) override { return Scalar(); }
+    bool string(string_t& value) override {
+        if (depth_ == 1 && key_ == "day") day = value;
+        if (InEntry() && key_ == "stamp") entry_.stamp = value;
+        if (InEntry() && key_ == "taken_at") entry_.takenAt = value;
+        return true;
+    }
+    bool key(string_t& value) override {
+        if (depth_ <= 3) key_ = value;
+        return true;
+    }
+    bool start_object(std::size_t) override {
+        ++depth_;
+        if (depth_ == 3 && inPictures_) entry_ = {"", "", kNoEpoch};
+        return true;
+    }
+    bool end_object() override {
+        if (depth_ == 3 && inPictures_) {
+            wellFormed = wellFormed && !entry_.stamp.empty();
+            pictures.push_back(std::move(entry_));
+        }
+        --depth_;
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        ++depth_;
+        if (depth_ == 2 && key_ == "pictures") inPictures_ = sawPictures = true;
+        else if (depth_ == 3 && inPictures_) wellFormed = false;
+        return true;
+    }
+    bool end_array() override {
+        if (depth_ == 2) inPictures_ = false;
+        --depth_;
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+    static constexpr std::int64_t kNoEpoch = INT64_MIN;
+
+private:
+    bool InEntry() const { return depth_ == 3 && inPictures_; }
+    bool Scalar() {
+        if (depth_ == 2 && inPictures_) wellFormed = false;
+        return true;
+    }
+    bool Epoch(std::int64_t value) {
+        if (InEntry() && key_ == "taken_epoch") entry_.takenEpoch = value;
+        return Scalar();
+    }
+
+    int depth_ = 0;
+    bool inPictures_ = false;
+    std::string key_;
+    DayPicture entry_;
+};
+
 // The day's list parsed; nothing when it is missing or damaged.
 std::optional<std::vector<DayPicture>> ParseDay(const std::string& day, const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
-    const Json list = Json::parse(*text, nullptr, false);
-    if (!list.is_object() || OptionalString(list, "day") != day || !list.contains("pictures") ||
-        !list["pictures"].is_array()) {
-        return std::nullopt;
-    }
-    std::vector<DayPicture> pictures;
-    for (const Json& entry : list["pictures"]) {
-        if (!entry.is_object()) return std::nullopt;
-        const auto stamp = Stamp::Parse(OptionalString(entry, "stamp").value_or(""));
+    DayListReader reader;
+    if (!nlohmann::json::sax_parse(*text, &reader) || !reader.sawPictures || !reader.wellFormed ||
+        reader.day != day) return std::nullopt;
+    for (DayPicture& picture : reader.pictures) {
+        const auto stamp = Stamp::Parse(picture.stamp);
         if (!stamp || stamp->Day() != day) return std::nullopt;
-        pictures.push_back(PictureOf(*stamp));
+        // Stored times are kept; working them out again (mktime) for every picture of the day
+        // would cost more than the rest of the update.
+        if (picture.takenAt.empty() || picture.takenEpoch == DayListReader::kNoEpoch) picture = PictureOf(*stamp);
     }
-    std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.stamp < b.stamp; });
-    return pictures;
+    std::vector<DayPicture>& pictures = reader.pictures;
+    if (!std::is_sorted(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.stamp < b.stamp; })) {
+        std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.stamp < b.stamp; });
+    }
+    return std::move(pictures);
 }
 
 std::optional<std::vector<DaySummary>> ParseDays(const std::optional<std::string>& text) {
