@@ -8,8 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "atomic_file.h"
-#include "bounded_read.h"
+#include "web_directory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace pictrex {
 namespace {
@@ -148,29 +150,44 @@ std::optional<std::vector<DaySummary>> ParseDays(const std::optional<std::string
 
 Json OptionalValue(const std::optional<std::string>& value) { return value ? Json(*value) : Json(nullptr); }
 
-void RemoveIfPresent(const std::filesystem::path& file) {
-    std::error_code error;
-    std::filesystem::remove(file, error);
-    if (error) throw FileError("cannot remove " + file.string() + ": " + error.message());
+std::optional<std::string> ReadText(const tessel::WebDirectory& folder, const std::string& name, std::size_t limit) {
+    tessel::FileRead read = folder.Read(name, limit);
+    if (!read.ok) return std::nullopt;
+    return std::move(read.bytes);
 }
+
+bool HasRegularFile(const tessel::WebDirectory& folder, const std::string& name) {
+    struct stat status {};
+    return ::fstatat(folder.descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode);
+}
+
+std::string DayFileName(const std::string& day) { return day + ".json"; }
 
 }  // namespace
 
-std::string VideoName(const std::string& day) { return std::string(kDaysDirectory) + "/" + day + ".mp4"; }
-std::string KeogramName(const std::string& day) { return std::string(kDaysDirectory) + "/" + day + "-keogram.jpg"; }
+std::string VideoFileName(const std::string& day) { return day + ".mp4"; }
+std::string KeogramFileName(const std::string& day) { return day + "-keogram.jpg"; }
+std::string VideoName(const std::string& day) { return std::string(kDaysDirectory) + "/" + VideoFileName(day); }
+std::string KeogramName(const std::string& day) { return std::string(kDaysDirectory) + "/" + KeogramFileName(day); }
 
-std::filesystem::path DayLists::DayFile(const std::string& day) const {
-    return archive_ / kDaysDirectory / (day + ".json");
+tessel::WebDirectory DayLists::Archive() const {
+    return tessel::WebDirectory::Open(archive_, tessel::DirectoryLinks::FollowIfOwned);
+}
+
+tessel::WebDirectory DayLists::DaysFolder() const {
+    return Archive().Subdirectory(kDaysDirectory, tessel::DirectoryLinks::FollowIfOwned, true);
 }
 
 std::vector<DayPicture> DayLists::ReadDay(const std::string& day, bool listed) const {
-    if (auto pictures = ParseDay(day, ReadFileUpTo(DayFile(day), kLargestDayList))) return std::move(*pictures);
+    if (auto pictures = ParseDay(day, ReadText(DaysFolder(), DayFileName(day), kLargestDayList))) {
+        return std::move(*pictures);
+    }
     std::vector<DayPicture> pictures;
     if (!listed) return pictures;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(archive_, error)) {
-        const auto stamp = Stamp::Parse(entry.path().stem().string());
-        if (entry.path().extension() == ".jpg" && stamp && stamp->Day() == day) pictures.push_back(PictureOf(*stamp));
+    for (const std::string& name : Archive().Names()) {
+        const std::filesystem::path file(name);
+        const auto stamp = Stamp::Parse(file.stem().string());
+        if (file.extension() == ".jpg" && stamp && stamp->Day() == day) pictures.push_back(PictureOf(*stamp));
     }
     std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.stamp < b.stamp; });
     return pictures;
@@ -181,25 +198,23 @@ void DayLists::WriteDay(const std::string& day, const std::vector<DayPicture>& p
     for (const DayPicture& picture : pictures) {
         list.push_back({{"stamp", picture.stamp}, {"taken_at", picture.takenAt}, {"taken_epoch", picture.takenEpoch}});
     }
-    std::error_code error;
-    std::filesystem::create_directories(archive_ / kDaysDirectory, error);
-    if (error) throw FileError("cannot create " + (archive_ / kDaysDirectory).string() + ": " + error.message());
-    WriteFileAtomically(DayFile(day), Json{{"day", day}, {"pictures", std::move(list)}}.dump() + "\n");
+    DaysFolder().ReplaceAtomically(DayFileName(day), Json{{"day", day}, {"pictures", std::move(list)}}.dump() + "\n");
 }
 
 std::vector<DaySummary> DayLists::Days() const {
-    if (auto days = ParseDays(ReadFileUpTo(archive_ / kDaysListName, kLargestDaysList))) return std::move(*days);
+    if (auto days = ParseDays(ReadText(Archive(), kDaysListName, kLargestDaysList))) return std::move(*days);
     // Missing or damaged: made again from the day lists (one entry per day, not per picture).
     std::vector<DaySummary> days;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(archive_ / kDaysDirectory, error)) {
-        const std::string day = entry.path().stem().string();
-        if (entry.path().extension() != ".json" || !IsDay(day)) continue;
+    const tessel::WebDirectory folder = DaysFolder();
+    for (const std::string& name : folder.Names()) {
+        const std::filesystem::path file(name);
+        const std::string day = file.stem().string();
+        if (file.extension() != ".json" || !IsDay(day)) continue;
         const std::vector<DayPicture> pictures = ReadDay(day, true);
         if (pictures.empty()) continue;
         DaySummary summary = SummaryOf(day, pictures);
-        if (std::filesystem::exists(archive_ / VideoName(day), error)) summary.video = VideoName(day);
-        if (std::filesystem::exists(archive_ / KeogramName(day), error)) summary.keogram = KeogramName(day);
+        if (HasRegularFile(folder, VideoFileName(day))) summary.video = VideoName(day);
+        if (HasRegularFile(folder, KeogramFileName(day))) summary.keogram = KeogramName(day);
         days.push_back(std::move(summary));
     }
     std::sort(days.begin(), days.end(), [](const auto& a, const auto& b) { return a.day < b.day; });
@@ -212,7 +227,7 @@ void DayLists::WriteDays(const std::vector<DaySummary>& days) const {
         list.push_back({{"day", d.day}, {"count", d.count}, {"first", d.first}, {"last", d.last},
                         {"video", OptionalValue(d.video)}, {"keogram", OptionalValue(d.keogram)}});
     }
-    WriteFileAtomically(archive_ / kDaysListName, Json{{"days", std::move(list)}}.dump() + "\n");
+    Archive().ReplaceAtomically(kDaysListName, Json{{"days", std::move(list)}}.dump() + "\n");
 }
 
 std::optional<std::string> DayLists::Add(const Stamp& stamp) const {
@@ -255,9 +270,10 @@ void DayLists::Remove(const std::vector<Stamp>& stamps) const {
             return std::find(gone.begin(), gone.end(), p.stamp) != gone.end();
         });
         if (pictures.empty()) {
-            RemoveIfPresent(DayFile(day));
-            RemoveIfPresent(archive_ / VideoName(day));
-            RemoveIfPresent(archive_ / KeogramName(day));
+            const tessel::WebDirectory folder = DaysFolder();
+            for (const std::string& name : {DayFileName(day), VideoFileName(day), KeogramFileName(day)}) {
+                folder.RemoveRegularFile(name);
+            }
             days.erase(listed);
             continue;
         }

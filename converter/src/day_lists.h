@@ -14,6 +14,10 @@
 
 #include "stamp.h"
 
+namespace tessel {
+class WebDirectory;
+}
+
 namespace pictrex {
 
 inline constexpr const char* kDaysDirectory = "days";
@@ -34,21 +38,26 @@ struct DaySummary {
     std::optional<std::string> keogram;  // relative to archive/
 };
 
-// Day products' names relative to archive/.
+// Day products' file names in archive/days/, and the same relative to archive/ (as days.json
+// gives them).
+std::string VideoFileName(const std::string& day);
+std::string KeogramFileName(const std::string& day);
 std::string VideoName(const std::string& day);
 std::string KeogramName(const std::string& day);
 
 class DayLists {
 public:
+    // The lists of the archive folder `archiveDirectory`; they are read and written through
+    // tessel::WebDirectory, never through a planted link.
     explicit DayLists(std::filesystem::path archiveDirectory) : archive_(std::move(archiveDirectory)) {}
 
     // Records an archived picture (again: a picture retaken in the same second is listed once).
     // When it is the first picture of a day later than every listed day, returns the latest
-    // earlier day, which is then complete. Throws FileError.
+    // earlier day, which is then complete. Throws tessel::FileError.
     std::optional<std::string> Add(const Stamp& stamp) const;
 
     // Takes deleted pictures out of their day lists; a day left without pictures loses its list,
-    // its entry and its products. Throws FileError.
+    // its entry and its products. Throws tessel::FileError.
     void Remove(const std::vector<Stamp>& stamps) const;
 
     // The pictures of `day`, oldest first (empty when the day is not listed).
@@ -60,7 +69,8 @@ public:
     std::vector<DaySummary> Days() const;
 
 private:
-    std::filesystem::path DayFile(const std::string& day) const;
+    tessel::WebDirectory Archive() const;
+    tessel::WebDirectory DaysFolder() const;
     // The day's list as stored; when it is missing or damaged although days.json lists the day,
     // rebuilt from the day's pictures in the archive (the one case that reads the directory).
     std::vector<DayPicture> ReadDay(const std::string& day, bool listed) const;

@@ -12,6 +12,7 @@
 #include "day_lists.h"
 #include "daily_launch.h"
 #include "exit_codes.h"
+#include "file_error.h"
 #include "jpeg_io.h"
 #include "off_picture.h"
 #include "publication.h"
@@ -135,20 +136,9 @@ private:
             throw Failure{kWriteFailed, e.what()};
         }
         notes_.push_back("archived");
-        const DayLists days(dir_ / kArchiveDirectory);
-        std::optional<Failure> listFailure;
-        try {
-            WriteThumbnail(dir_ / kArchiveDirectory, invocation_.stamp, image);
-            if (const auto finishedDay = days.Add(invocation_.stamp)) {
-                notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_,
-                                                   *finishedDay));
-            }
-            const std::vector<Stamp> expired = DeleteExpiredPictures(dir_, settings_.archiveDays, environment_.now());
-            days.Remove(expired);
-            if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
-        } catch (const FileError& e) {
-            listFailure = Failure{kIndexFailed, std::string("day lists: ") + e.what()};
-        }
+        const std::vector<Stamp> expired = DeleteExpiredPictures(dir_, settings_.archiveDays, environment_.now());
+        if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
+        const std::optional<Failure> listFailure = RecordByDay(image, expired);
 
         const auto archindex = FindArchindex(environment_.programDirectory, environment_.searchPath);
         if (!archindex) return Failure{kIndexFailed, "archindex not found beside pictrex or on PATH"};
@@ -159,6 +149,23 @@ private:
         }
         notes_.push_back("index rebuilt");
         return listFailure;
+    }
+
+    // Writes the thumbnail and updates the lists by day (the new picture in, expired ones out); when
+    // the picture begins a new day, starts the builder of the finished day's products.
+    std::optional<Failure> RecordByDay(const Image& image, const std::vector<Stamp>& expired) {
+        try {
+            const DayLists days(dir_ / kArchiveDirectory);
+            WriteThumbnail(dir_ / kArchiveDirectory, invocation_.stamp, image);
+            if (const auto finishedDay = days.Add(invocation_.stamp)) {
+                notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_,
+                                                   *finishedDay));
+            }
+            days.Remove(expired);
+        } catch (const tessel::FileError& e) {
+            return Failure{kIndexFailed, std::string("day lists: ") + e.what()};
+        }
+        return std::nullopt;
     }
 
     // The banner font, loaded on first use; nothing (noted in the log) when no font opens.

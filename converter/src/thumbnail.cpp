@@ -1,11 +1,10 @@
 #include "thumbnail.h"
 
 #include <algorithm>
-#include <system_error>
 
-#include "atomic_file.h"
 #include "jpeg_io.h"
 #include "resize.h"
+#include "web_directory.h"
 
 namespace pictrex {
 namespace {
@@ -40,14 +39,13 @@ Image MakeThumbnail(const Image& picture, int width) {
 }
 
 void WriteThumbnail(const std::filesystem::path& archiveDirectory, const Stamp& stamp, const Image& picture) {
-    const std::filesystem::path directory = archiveDirectory / kThumbsDirectory;
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) throw FileError("cannot create " + directory.string() + ": " + error.message());
+    using tessel::DirectoryLinks;
+    const tessel::WebDirectory thumbs = tessel::WebDirectory::Open(archiveDirectory, DirectoryLinks::FollowIfOwned)
+                                            .Subdirectory(kThumbsDirectory, DirectoryLinks::FollowIfOwned, true);
     try {
-        WriteFileAtomically(directory / (stamp.digits() + ".jpg"), EncodeJpeg(MakeThumbnail(picture), kThumbnailQuality));
+        thumbs.ReplaceAtomically(stamp.digits() + ".jpg", EncodeJpeg(MakeThumbnail(picture), kThumbnailQuality));
     } catch (const JpegError& e) {
-        throw FileError(std::string("thumbnail of ") + stamp.digits() + ": " + e.what());
+        throw tessel::FileError(std::string("thumbnail of ") + stamp.digits() + ": " + e.what());
     }
 }
 

@@ -18,7 +18,7 @@ inline constexpr int kThumbnailWidth = 160;
 Image MakeThumbnail(const Image& picture, int width = kThumbnailWidth);
 
 // Writes the thumbnail of `picture` atomically as <archiveDirectory>/thumbs/<stamp>.jpg, creating
-// the folder when missing. Throws FileError.
+// the folder when missing. Throws tessel::FileError.
 void WriteThumbnail(const std::filesystem::path& archiveDirectory, const Stamp& stamp, const Image& picture);
 
 }  // namespace pictrex

@@ -123,6 +123,19 @@ TEST_F(DayProducts, DamagedListsAreMadeAgainFromWhatTheArchiveHolds) {
     EXPECT_EQ(ReadJson("archive/days.json")["days"][0]["count"], 3);
 }
 
+TEST_F(DayProducts, PlantedLinksInPlaceOfTheListsAreNotFollowed) {
+    ASSERT_EQ(Archive("20261210083005", "20261210090000"), kSuccess) << stderrText;
+    dir.Write("elsewhere.txt", std::string("not to be touched"));
+    for (const char* list : {"archive/days.json", "archive/days/20261210.json"}) {
+        std::filesystem::remove(dir / list);
+        std::filesystem::create_symlink(dir / "elsewhere.txt", dir / list);
+    }
+    ASSERT_EQ(Archive("20261210083105", "20261210090000"), kSuccess) << stderrText;
+    EXPECT_EQ(dir.ReadText("elsewhere.txt"), "not to be touched");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "archive/days.json"));
+    EXPECT_EQ(ReadJson("archive/days.json")["days"][0]["count"], 2);  // made again from what is there
+}
+
 TEST_F(DayProducts, FirstPictureOfALaterDayStartsTheBuilderForTheFinishedDay) {
     Install("tessel-daily", "echo \"$# $1 $(pwd)\" > started.$1");
     ASSERT_EQ(Archive("20261209235905", "20261209235905"), kSuccess) << stderrText;

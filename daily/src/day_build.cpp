@@ -1,22 +1,21 @@
 #include "day_build.h"
 
-#include <cstdlib>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <cstdio>
 #include <unistd.h>
 
 #include "archive.h"
 #include "atomic_file.h"
-#include "bounded_read.h"
 #include "day_lists.h"
 #include "jpeg_io.h"
 #include "keogram.h"
 #include "settings.h"
 #include "video_encoder.h"
+#include "web_directory.h"
 
 namespace tessel::daily {
 namespace {
@@ -29,44 +28,52 @@ constexpr std::size_t kLargestPicture = 64 * 1024 * 1024;
 // bleed between neighbouring columns.
 constexpr int kKeogramQuality = 90;
 
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// A temporary file beside `target`, removed on destruction unless it was renamed over the target.
+// A new file under a temporary name (".<name>.XXXXXX") in a folder, removed on destruction unless
+// it was renamed over `name`.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::filesystem::path& target) : target_(target) {
-        std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-        const int descriptor = ::mkstemp(pattern.data());
-        if (descriptor < 0) throw Failure("cannot create a temporary file for " + target.string());
-        ::close(descriptor);
-        path_ = pattern;
+    TemporaryFile(const WebDirectory& folder, const std::string& name) : folder_(folder), name_(name) {
+        std::random_device random;
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100 && !file_.valid(); ++attempt) {
+            std::string candidate = "." + name + ".";
+            for (int i = 0; i < 6; ++i) candidate += kLetters[random() % (sizeof kLetters - 1)];
+            try {
+                file_ = folder.OpenForWriting(candidate, WriteMode::CreateNew);
+                temporary_ = candidate;
+            } catch (const FileError&) {
+                if (attempt == 99) throw;
+            }
+        }
     }
     ~TemporaryFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!temporary_.empty()) {
+            try {
+                folder_.RemoveRegularFile(temporary_);
+            } catch (const FileError&) {
+                // Left for the web directory's sweep of stale temporaries.
+            }
+        }
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
+    int descriptor() const { return file_.get(); }
 
-    // Flushes the finished file to disk, gives it the mode of a new file and renames it over the target.
+    // Flushes the finished file to disk and renames it over `name`.
     void Publish() {
-        const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        const bool synced = descriptor >= 0 && ::fchmod(descriptor, 0666 & ~mask) == 0 && ::fsync(descriptor) == 0;
-        if (descriptor >= 0) ::close(descriptor);
-        if (!synced || ::rename(path_.c_str(), target_.c_str()) != 0) {
-            throw Failure("cannot put " + target_.string() + " in place");
+        if (::fsync(file_.get()) != 0 || !file_.Close() ||
+            ::renameat(folder_.descriptor(), temporary_.c_str(), folder_.descriptor(), name_.c_str()) != 0) {
+            throw FileError("cannot put " + (folder_.path() / name_).string() + " in place");
         }
-        path_.clear();
+        temporary_.clear();
     }
 
 private:
-    std::filesystem::path target_;
-    std::filesystem::path path_;
+    const WebDirectory& folder_;
+    std::string name_;
+    std::string temporary_;
+    FileDescriptor file_;
 };
 
 struct ReadPicture {
@@ -74,25 +81,27 @@ struct ReadPicture {
     pictrex::JpegColumn middle;
 };
 
-std::optional<ReadPicture> Read(const std::filesystem::path& archive, const DayPicture& picture) {
-    auto bytes = pictrex::ReadFileUpTo(archive / (picture.stamp + ".jpg"), kLargestPicture);
-    if (!bytes) return std::nullopt;
+std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& picture) {
+    FileRead file = archive.Read(picture.stamp + ".jpg", kLargestPicture);
+    if (!file.ok) return std::nullopt;
     auto middle = pictrex::DecodeJpegMiddleColumn(
-        std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
+        std::span(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size()));
     if (!middle) return std::nullopt;
-    return ReadPicture{std::move(*bytes), std::move(*middle)};
+    return ReadPicture{std::move(file.bytes), std::move(*middle)};
 }
 
 }  // namespace
 
 DayBuildOutcome BuildDay(const DayBuildRequest& request) {
     using Result = DayBuildOutcome::Result;
-    const std::filesystem::path archive = request.webDirectory / pictrex::kArchiveDirectory;
-    const DayLists lists(archive);
     try {
+        const std::filesystem::path archivePath = request.webDirectory / pictrex::kArchiveDirectory;
+        const DayLists lists(archivePath);
         const std::vector<DayPicture> pictures = lists.Pictures(request.day);
         if (pictures.empty()) return {Result::NoPictures, "no pictures listed for " + request.day};
         const int fps = pictrex::LoadSettings(request.webDirectory / "pictrex.ini").settings.timelapseFps;
+        const WebDirectory archive = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
+        const WebDirectory days = archive.Subdirectory(pictrex::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
 
         // The first readable picture sets the frame size; unreadable pictures are left out.
         std::size_t firstIndex = 0;
@@ -103,8 +112,8 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
 
         const VideoFormat format = FrameSizeFor(first->middle.pictureWidth, first->middle.pictureHeight, fps,
                                                 static_cast<int>(pictures.size()));
-        TemporaryFile video(archive / pictrex::VideoName(request.day));
-        VideoEncoder encoder(request.ffmpeg, format, video.path());
+        TemporaryFile video(days, pictrex::VideoFileName(request.day));
+        VideoEncoder encoder(request.ffmpeg, format, video.descriptor());
         Keogram keogram;
         std::size_t skipped = firstIndex;
         for (std::size_t i = firstIndex; i < pictures.size(); ++i) {
@@ -120,9 +129,10 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         }
         if (const std::string failure = encoder.Finish(); !failure.empty()) return {Result::Failed, failure};
 
-        const std::vector<uint8_t> keogramJpeg = pictrex::EncodeJpeg(keogram.Render(), kKeogramQuality, pictrex::Chroma::Full);
+        const std::vector<uint8_t> keogramJpeg =
+            pictrex::EncodeJpeg(keogram.Render(), kKeogramQuality, pictrex::Chroma::Full);
         video.Publish();
-        pictrex::WriteFileAtomically(archive / pictrex::KeogramName(request.day), keogramJpeg);
+        days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
         {
             const pictrex::DirectoryLock lock(request.webDirectory / "pictrex.lock");
             if (!lists.RecordProducts(request.day, pictrex::VideoName(request.day), pictrex::KeogramName(request.day))) {

@@ -11,6 +11,7 @@
 #include "program_lookup.h"
 #include "run_log.h"
 #include "stamp.h"
+#include "web_directory.h"
 
 namespace {
 
@@ -43,8 +44,11 @@ int main(int argc, char** argv) {
                                             : "failed (exit " + std::to_string(code) + "): " + outcome.message;
     if (code != kBuilt) std::cerr << "tessel-daily: " << outcome.message << '\n';
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    if (!pictrex::AppendLogLine("tessel-daily.log", pictrex::LogLine(startTime, day, text, static_cast<long>(elapsed.count())))) {
-        std::cerr << "tessel-daily: cannot append to tessel-daily.log\n";
+    try {
+        tessel::WebDirectory::Open(".", tessel::DirectoryLinks::FollowIfOwned)
+            .AppendLine("tessel-daily.log", pictrex::LogLine(startTime, day, text, static_cast<long>(elapsed.count())));
+    } catch (const tessel::FileError& e) {
+        std::cerr << "tessel-daily: cannot append to tessel-daily.log: " << e.what() << '\n';
     }
     return code;
 }

@@ -56,7 +56,7 @@ VideoFormat FrameSizeFor(int width, int height, int fps, int frames) {
     return {fps, frameWidth, frameHeight, frames};
 }
 
-std::vector<std::string> FfmpegArguments(const VideoFormat& format, const std::filesystem::path& output) {
+std::vector<std::string> FfmpegArguments(const VideoFormat& format) {
     const double seconds = std::max(1.0, static_cast<double>(format.frames) / format.fps);
     const int kbits = std::min(kHighestKbits, static_cast<int>(kVideoBudgetBytes * 8 / 1000 / seconds));
     const std::string fps = std::to_string(format.fps);
@@ -66,11 +66,10 @@ std::vector<std::string> FfmpegArguments(const VideoFormat& format, const std::f
             "-c:v", "libx264", "-preset", "veryfast", "-crf", "23",
             "-maxrate", std::to_string(kbits) + "k", "-bufsize", std::to_string(2 * kbits) + "k",
             "-pix_fmt", "yuv420p", "-movflags", "+faststart", "-an",
-            "-f", "mp4", "-y", output.string()};
+            "-f", "mp4", "-y", "file:/dev/fd/3"};
 }
 
-VideoEncoder::VideoEncoder(const std::filesystem::path& ffmpeg, const VideoFormat& format,
-                           const std::filesystem::path& output) {
+VideoEncoder::VideoEncoder(const std::filesystem::path& ffmpeg, const VideoFormat& format, int output) {
     // A failed ffmpeg closes its end of the pipe: the write must fail with EPIPE, not kill us.
     std::signal(SIGPIPE, SIG_IGN);
     int pipeEnds[2];
@@ -79,7 +78,7 @@ VideoEncoder::VideoEncoder(const std::filesystem::path& ffmpeg, const VideoForma
         if (messages_ >= 0) ::close(messages_);
         throw std::runtime_error(std::string("cannot start ffmpeg: ") + std::strerror(errno));
     }
-    std::vector<std::string> words = FfmpegArguments(format, output);
+    std::vector<std::string> words = FfmpegArguments(format);
     words.insert(words.begin(), ffmpeg.string());
     std::vector<char*> arguments;
     for (std::string& word : words) arguments.push_back(word.data());
@@ -90,6 +89,7 @@ VideoEncoder::VideoEncoder(const std::filesystem::path& ffmpeg, const VideoForma
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, messages_, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, messages_, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output, 3);
     const int started = posix_spawn(&child_, arguments[0], &actions, nullptr, arguments.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeEnds[0]);

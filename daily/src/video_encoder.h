@@ -25,13 +25,14 @@ struct VideoFormat {
 VideoFormat FrameSizeFor(int width, int height, int fps, int frames);
 
 // The ffmpeg arguments (after the program name) that encode `format` from JPEGs on standard
-// input into `output`.
-std::vector<std::string> FfmpegArguments(const VideoFormat& format, const std::filesystem::path& output);
+// input into the file open as ffmpeg's descriptor 3.
+std::vector<std::string> FfmpegArguments(const VideoFormat& format);
 
 class VideoEncoder {
 public:
-    // Starts `ffmpeg` writing to `output`. Throws std::runtime_error when it cannot start.
-    VideoEncoder(const std::filesystem::path& ffmpeg, const VideoFormat& format, const std::filesystem::path& output);
+    // Starts `ffmpeg` writing into the open file `output` (ffmpeg gets it as its descriptor 3, so
+    // no name in the web directory is opened again). Throws std::runtime_error when it cannot start.
+    VideoEncoder(const std::filesystem::path& ffmpeg, const VideoFormat& format, int output);
     ~VideoEncoder();  // stops an unfinished encoder
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;

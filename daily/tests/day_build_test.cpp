@@ -14,7 +14,8 @@
 #include "day_lists.h"
 #include "jpeg_io.h"
 #include "program_lookup.h"
-#include "web_directory.h"
+// The converter tests' scratch web directory (named like the library header web_directory.h).
+#include "../../converter/tests/web_directory.h"
 
 namespace tessel::daily {
 namespace {
