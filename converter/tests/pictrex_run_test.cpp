@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "banner.h"
 #include "exit_codes.h"
 #include "jpeg_io.h"
@@ -277,6 +279,23 @@ TEST_F(PictrexBanner, MissingFontStillConvertsAndIsLogged) {
     const auto withoutFont = BannerWith(std::string("Hello"));
     EXPECT_EQ(withoutFont, BannerWith(std::nullopt));
     EXPECT_NE(dir.ReadText("pictrex.log").find("banner without text"), std::string::npos);
+}
+
+TEST_F(PictrexRun, CaptionOfAnyCharactersReachesWebcamJsonIntactAndStopClearsIt) {
+    const std::string caption = "Say \"Cheese!\" C:\\cam\\ \t\x01\x1b[31m </script> Gr\xC3\xBC\xC3\x9F \xE2\x98\x83";
+    dir.Write("message.txt", caption + "\r\nsecond line");
+    dir.StorePicture(kStamp);
+    ASSERT_EQ(Run({kStamp, "NOARCHIVE"}), kSuccess) << stderrText;
+    const auto status = nlohmann::json::parse(dir.ReadText("webcam.json"));
+    EXPECT_EQ(status["caption"], caption);
+    EXPECT_EQ(status["camera"], "on");
+    EXPECT_EQ(status["taken_epoch"], EpochOf(kStamp));
+
+    dir.Write("message.txt", std::string());  // the station empties it on Stop
+    ASSERT_EQ(Run({kStamp, "NOARCHIVE", "off"}), kSuccess) << stderrText;
+    const auto off = nlohmann::json::parse(dir.ReadText("webcam.json"));
+    EXPECT_EQ(off["camera"], "off");
+    EXPECT_EQ(off["caption"], "");
 }
 
 TEST(Utf8Test, DecodesAndReplacesMalformedBytes) {
