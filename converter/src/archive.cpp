@@ -11,6 +11,7 @@
 
 #include "atomic_file.h"
 #include "program_lookup.h"
+#include "thumbnail.h"
 
 extern char** environ;
 
@@ -24,16 +25,20 @@ void ArchivePicture(const std::filesystem::path& webDirectory, const Stamp& stam
     WriteFileAtomically(directory / (stamp.digits() + ".jpg"), jpeg);
 }
 
-int DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now) {
-    if (days <= 0) return 0;
+std::vector<Stamp> DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now) {
+    if (days <= 0) return {};
     const std::string oldestKept = StampDigitsOf(now - static_cast<std::time_t>(days) * 24 * 60 * 60);
+    const std::filesystem::path archive = webDirectory / kArchiveDirectory;
     std::error_code error;
-    int deleted = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(webDirectory / kArchiveDirectory, error)) {
+    std::vector<Stamp> deleted;
+    for (const auto& entry : std::filesystem::directory_iterator(archive, error)) {
         const std::filesystem::path& file = entry.path();
         if (file.extension() != ".jpg") continue;
         const auto stamp = Stamp::Parse(file.stem().string());
-        if (stamp && stamp->digits() < oldestKept && std::filesystem::remove(file, error)) ++deleted;
+        if (stamp && stamp->digits() < oldestKept && std::filesystem::remove(file, error)) {
+            std::filesystem::remove(archive / kThumbsDirectory / file.filename(), error);
+            deleted.push_back(*stamp);
+        }
     }
     return deleted;
 }

@@ -20,8 +20,9 @@ inline constexpr const char* kArchiveDirectory = "archive";
 void ArchivePicture(const std::filesystem::path& webDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg);
 
 // Deletes archived pictures (files named <stamp>.jpg) whose stamp lies more than `days` days
-// before the local time `now`; other files are left alone. Returns how many were deleted.
-int DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now);
+// before the local time `now`, with their thumbnails; other files are left alone. Returns the
+// stamps of the deleted pictures.
+std::vector<Stamp> DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now);
 
 // The archindex program: beside `programDirectory` when it is there, else the first one on
 // `searchPath` (a PATH value); nothing when neither has it.

@@ -1,5 +1,6 @@
 #include "jpeg_io.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +42,7 @@ void InstallErrorManager(ErrorManager& manager) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeJpeg(const Image& image, int quality) {
+std::vector<uint8_t> EncodeJpeg(const Image& image, int quality, Chroma chroma) {
     ErrorManager errors;
     jpeg_compress_struct info{};
     info.err = &errors.base;
@@ -61,6 +62,7 @@ std::vector<uint8_t> EncodeJpeg(const Image& image, int quality) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (chroma == Chroma::Full) info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
     jpeg_start_compress(&info, TRUE);
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
     while (info.next_scanline < info.image_height) {
@@ -105,6 +107,45 @@ std::optional<Image> DecodeJpegFile(const std::filesystem::path& path) {
     jpeg_destroy_decompress(&info);
     if (errors.warned) return std::nullopt;
     return image;
+}
+
+std::optional<JpegColumn> DecodeJpegMiddleColumn(std::span<const uint8_t> jpeg) {
+    if (jpeg.empty()) return std::nullopt;
+    JpegColumn result;
+    std::vector<uint8_t> band;
+    ErrorManager errors;
+    jpeg_decompress_struct info{};
+    info.err = &errors.base;
+    InstallErrorManager(errors);
+    if (setjmp(errors.resume) != 0) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    const JDIMENSION middle = info.output_width / 2;
+    // The band is widened to whole blocks: `first` comes back as the band's first column.
+    JDIMENSION first = middle;
+    JDIMENSION width = 1;
+    jpeg_crop_scanline(&info, &first, &width);
+    result.pictureWidth = static_cast<int>(info.image_width);
+    result.pictureHeight = static_cast<int>(info.output_height);
+    result.column = BlankImage(1, result.pictureHeight);
+    band.resize(static_cast<std::size_t>(info.output_width) * 3);
+    const std::size_t offset = static_cast<std::size_t>(middle - first) * 3;
+    while (info.output_scanline < info.output_height) {
+        const int y = static_cast<int>(info.output_scanline);
+        JSAMPROW row = band.data();
+        jpeg_read_scanlines(&info, &row, 1);
+        std::copy_n(band.data() + offset, 3, PixelAt(result.column, 0, y));
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (errors.warned) return std::nullopt;
+    return result;
 }
 
 }  // namespace pictrex

@@ -9,13 +9,17 @@
 #include "arguments.h"
 #include "atomic_file.h"
 #include "banner.h"
+#include "day_lists.h"
+#include "daily_launch.h"
 #include "exit_codes.h"
+#include "file_error.h"
 #include "jpeg_io.h"
 #include "off_picture.h"
 #include "publication.h"
 #include "raw_conversion.h"
 #include "run_log.h"
 #include "settings.h"
+#include "thumbnail.h"
 
 namespace pictrex {
 namespace {
@@ -69,14 +73,13 @@ private:
         auto read = ReadPictureFile(rawFile);
         if (auto* error = std::get_if<PictureError>(&read)) throw Failure{kBadPicture, error->message};
         Image image = ConvertRaw(std::get<RawPicture>(read));
-        if (settings_.banner) {
-            DrawBanner(image, {ReadCaption(dir_ / "message.txt"), invocation_.stamp.DisplayText()}, Font());
-        }
+        const std::string caption = ReadCaption(dir_ / "message.txt");
+        if (settings_.banner) DrawBanner(image, {caption, invocation_.stamp.DisplayText()}, Font());
         const std::vector<uint8_t> jpeg = Encode(image);
 
-        PublishIfLatest(jpeg, {invocation_.stamp, false});
+        PublishIfLatest(jpeg, {invocation_.stamp, false, caption});
         std::optional<Failure> indexFailure;
-        if (invocation_.archive) indexFailure = Archive(jpeg);
+        if (invocation_.archive) indexFailure = Archive(jpeg, image);
         if (settings_.keepRaw) {
             notes_.push_back("raw file kept");
         } else {
@@ -97,7 +100,7 @@ private:
         if (!current || !current->cameraOff) previous = DecodeJpegFile(dir_ / kWebImageName);
         notes_.push_back(previous ? "camera off, last picture darkened" : "camera off, plain card");
         PublishIfLatest(Encode(MakeOffPicture(std::move(previous), invocation_.stamp, Font())),
-                        {invocation_.stamp, true});
+                        {invocation_.stamp, true, ReadCaption(dir_ / "message.txt")});
     }
 
     std::vector<uint8_t> Encode(const Image& image) const {
@@ -124,17 +127,18 @@ private:
         notes_.push_back("published");
     }
 
-    // Archives the picture and rebuilds the index; a failure of the index is returned, so that
-    // the rest of the run still happens.
-    std::optional<Failure> Archive(const std::vector<uint8_t>& jpeg) {
+    // Archives the picture, lists it by day and rebuilds the index; a failure of the lists or the
+    // index is returned, so that the rest of the run still happens.
+    std::optional<Failure> Archive(const std::vector<uint8_t>& jpeg, const Image& image) {
         try {
             ArchivePicture(dir_, invocation_.stamp, jpeg);
         } catch (const FileError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
         notes_.push_back("archived");
-        const int expired = DeleteExpiredPictures(dir_, settings_.archiveDays, environment_.now());
-        if (expired > 0) notes_.push_back(std::to_string(expired) + " expired deleted");
+        const std::vector<Stamp> expired = DeleteExpiredPictures(dir_, settings_.archiveDays, environment_.now());
+        if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
+        const std::optional<Failure> listFailure = RecordByDay(image, expired);
 
         const auto archindex = FindArchindex(environment_.programDirectory, environment_.searchPath);
         if (!archindex) return Failure{kIndexFailed, "archindex not found beside pictrex or on PATH"};
@@ -144,6 +148,23 @@ private:
             return Failure{kIndexFailed, archindex->string() + " failed" + (said.empty() ? "" : ": " + said)};
         }
         notes_.push_back("index rebuilt");
+        return listFailure;
+    }
+
+    // Writes the thumbnail and updates the lists by day (the new picture in, expired ones out); when
+    // the picture begins a new day, starts the builder of the finished day's products.
+    std::optional<Failure> RecordByDay(const Image& image, const std::vector<Stamp>& expired) {
+        try {
+            const DayLists days(dir_ / kArchiveDirectory);
+            WriteThumbnail(dir_ / kArchiveDirectory, invocation_.stamp, image);
+            if (const auto finishedDay = days.Add(invocation_.stamp)) {
+                notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_,
+                                                   *finishedDay));
+            }
+            days.Remove(expired);
+        } catch (const tessel::FileError& e) {
+            return Failure{kIndexFailed, std::string("day lists: ") + e.what()};
+        }
         return std::nullopt;
     }
 

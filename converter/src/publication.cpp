@@ -1,38 +1,44 @@
 #include "publication.h"
 
-#include <fstream>
-#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "bounded_read.h"
 
 namespace pictrex {
-
-std::string StatusText(const Publication& publication, std::time_t updated) {
-    return "{\"stamp\":\"" + publication.stamp.digits() + "\",\"taken\":\"" + publication.stamp.DisplayText() +
-           "\",\"camera\":\"" + (publication.cameraOff ? "off" : "on") + "\",\"updated\":" + std::to_string(updated) +
-           "}\n";
-}
-
 namespace {
 
-// The text of a string field "name":"…" in the status text, or "" when it has none.
-std::string StringField(const std::string& text, const std::string& name) {
-    const std::string opening = "\"" + name + "\":\"";
-    const auto start = text.find(opening);
-    if (start == std::string::npos) return {};
-    const auto valueStart = start + opening.size();
-    const auto end = text.find('"', valueStart);
-    return end == std::string::npos ? std::string() : text.substr(valueStart, end - valueStart);
-}
+// webcam.json is a few hundred bytes; anything far larger is not ours.
+constexpr std::size_t kLargestStatus = 64 * 1024;
 
 }  // namespace
 
+std::string StatusText(const Publication& publication, std::time_t updated) {
+    nlohmann::ordered_json status;
+    status["stamp"] = publication.stamp.digits();
+    status["taken"] = publication.stamp.DisplayText();
+    status["camera"] = publication.cameraOff ? "off" : "on";
+    status["updated"] = static_cast<std::int64_t>(updated);
+    status["taken_at"] = publication.stamp.IsoText();
+    status["taken_epoch"] = static_cast<std::int64_t>(publication.stamp.ToEpoch());
+    status["caption"] = publication.caption;
+    // JSON must be valid UTF-8: a caption typed in another encoding has its stray bytes replaced
+    // (U+FFFD) instead of making the file unwritable.
+    return status.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 std::optional<Publication> ReadStatus(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto stamp = Stamp::Parse(StringField(text, "stamp"));
-    const std::string camera = StringField(text, "camera");
+    const std::optional<std::string> text = ReadFileUpTo(file, kLargestStatus);
+    if (!text) return std::nullopt;
+    const nlohmann::json status = nlohmann::json::parse(*text, nullptr, false);
+    if (!status.is_object()) return std::nullopt;
+    const auto field = [&](const char* name) -> std::string {
+        const auto found = status.find(name);
+        return found != status.end() && found->is_string() ? found->get<std::string>() : std::string();
+    };
+    const auto stamp = Stamp::Parse(field("stamp"));
+    const std::string camera = field("camera");
     if (!stamp || (camera != "on" && camera != "off")) return std::nullopt;
-    return Publication{*stamp, camera == "off"};
+    return Publication{*stamp, camera == "off", field("caption")};
 }
 
 bool MayReplace(const Publication& candidate, const std::optional<Publication>& current, std::time_t now) {

@@ -17,9 +17,12 @@ inline constexpr const char* kStatusName = "webcam.json";
 struct Publication {
     Stamp stamp;             // the picture shown (for a camera-off picture: the last one taken)
     bool cameraOff = false;  // the picture is the camera-off picture
+    std::string caption;     // the first line of message.txt when it was published; "" when none
 };
 
-// The status text: {"stamp":"…","taken":"YYYY-MM-DD hh:mm:ss","camera":"on|off","updated":<epoch>}.
+// The status text, one JSON object: {"stamp":"…","taken":"YYYY-MM-DD hh:mm:ss",
+// "taken_at":"YYYY-MM-DDThh:mm:ss+hh:mm","taken_epoch":<epoch>,"camera":"on|off","updated":<epoch>,
+// "caption":"…"}.
 std::string StatusText(const Publication& publication, std::time_t updated);
 
 // The publication a status file describes, or nothing when it is missing or not ours.

@@ -43,6 +43,11 @@ bool Apply(Settings& s, std::string_view key, std::string_view value) {
         if (n) s.archiveDays = *n;
         return n.has_value();
     }
+    if (key == "timelapse_fps") {
+        const auto n = WholeNumber(value, 1, 120);
+        if (n) s.timelapseFps = *n;
+        return n.has_value();
+    }
     if (key == "keep_raw" || key == "banner") {
         const auto b = YesNo(value);
         if (b) (key == "keep_raw" ? s.keepRaw : s.banner) = *b;

@@ -14,6 +14,7 @@ struct Settings {
     int archiveDays = 0;      // archive_days = 0..: delete archived pictures older than this; 0 keeps all
     bool banner = true;       // banner = yes|no
     std::string fontFile;     // font = path to a font file tried before the built-in list
+    int timelapseFps = 24;    // timelapse_fps = 1..120: pictures per second of the daily time-lapse
 };
 
 struct LoadedSettings {

@@ -57,6 +57,19 @@ std::time_t Stamp::ToEpoch() const {
     return std::mktime(&copy);
 }
 
+std::string Stamp::IsoText() const {
+    const std::time_t moment = ToEpoch();
+    std::tm local{};
+    localtime_r(&moment, &local);
+    const int offsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
+    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+    std::string text = DisplayText();
+    text[10] = 'T';
+    return text + zone;
+}
+
 std::string StampDigitsOf(std::time_t moment) {
     std::tm local{};
     localtime_r(&moment, &local);

@@ -19,6 +19,10 @@ public:
     std::string DisplayText() const;
     // The moment the stamp names, read as local time (ambiguous hours take the system's choice).
     std::time_t ToEpoch() const;
+    // "2026-12-10T08:30:05+01:00": the same moment with the station's UTC offset at that time.
+    std::string IsoText() const;
+    // "20261210": the local day the picture belongs to.
+    std::string Day() const { return digits_.substr(0, 8); }
 
     auto operator<=>(const Stamp& other) const { return digits_ <=> other.digits_; }
     bool operator==(const Stamp& other) const { return digits_ == other.digits_; }

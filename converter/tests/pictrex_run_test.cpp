@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "banner.h"
 #include "exit_codes.h"
 #include "jpeg_io.h"
@@ -120,7 +122,8 @@ TEST_F(PictrexRun, ArchiveStoresThePictureAndRebuildsTheIndexInTheWebDirectory) 
 
     dir.StorePicture(kLaterStamp);
     ASSERT_EQ(Run({kLaterStamp, "NOARCHIVE"}), kSuccess) << stderrText;
-    EXPECT_EQ(dir.Listing("archive"), (std::vector<std::string>{std::string(kStamp) + ".jpg", "index.html"}));
+    EXPECT_EQ(dir.Listing("archive"), (std::vector<std::string>{std::string(kStamp) + ".jpg", "days", "days.json",
+                                                               "index.html", "thumbs"}));
 }
 
 TEST_F(PictrexRun, IndexFailureIsReportedButThePictureIsPublishedAndArchived) {
@@ -212,7 +215,8 @@ TEST_F(PictrexRun, RetentionDeletesOnlyExpiredArchivedPictures) {
     dir.StorePicture(kStamp);
     ASSERT_EQ(Run({kStamp, "ARCHIVE"}), kSuccess) << stderrText;
     EXPECT_EQ(dir.Listing("archive"), (std::vector<std::string>{"20261209083005.jpg", std::string(kStamp) + ".jpg",
-                                                               "holiday.jpg", "index.html", "notes.txt"}));
+                                                               "days", "days.json", "holiday.jpg", "index.html",
+                                                               "notes.txt", "thumbs"}));
     EXPECT_EQ(dir.ReadText("archive/index.html").find("20261201083005"), std::string::npos);
 }
 
@@ -275,6 +279,23 @@ TEST_F(PictrexBanner, MissingFontStillConvertsAndIsLogged) {
     const auto withoutFont = BannerWith(std::string("Hello"));
     EXPECT_EQ(withoutFont, BannerWith(std::nullopt));
     EXPECT_NE(dir.ReadText("pictrex.log").find("banner without text"), std::string::npos);
+}
+
+TEST_F(PictrexRun, CaptionOfAnyCharactersReachesWebcamJsonIntactAndStopClearsIt) {
+    const std::string caption = "Say \"Cheese!\" C:\\cam\\ \t\x01\x1b[31m </script> Gr\xC3\xBC\xC3\x9F \xE2\x98\x83";
+    dir.Write("message.txt", caption + "\r\nsecond line");
+    dir.StorePicture(kStamp);
+    ASSERT_EQ(Run({kStamp, "NOARCHIVE"}), kSuccess) << stderrText;
+    const auto status = nlohmann::json::parse(dir.ReadText("webcam.json"));
+    EXPECT_EQ(status["caption"], caption);
+    EXPECT_EQ(status["camera"], "on");
+    EXPECT_EQ(status["taken_epoch"], EpochOf(kStamp));
+
+    dir.Write("message.txt", std::string());  // the station empties it on Stop
+    ASSERT_EQ(Run({kStamp, "NOARCHIVE", "off"}), kSuccess) << stderrText;
+    const auto off = nlohmann::json::parse(dir.ReadText("webcam.json"));
+    EXPECT_EQ(off["camera"], "off");
+    EXPECT_EQ(off["caption"], "");
 }
 
 TEST(Utf8Test, DecodesAndReplacesMalformedBytes) {

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
 #include "archive.h"
 #include "publication.h"
 #include "settings.h"
@@ -11,23 +18,27 @@ namespace {
 
 TEST(SettingsTest, ReadsEveryKeyAndSkipsCommentsAndSections) {
     const LoadedSettings loaded = ParseSettings(
-        "# converter\n[pictrex]\n; quality\nquality = 70\r\nkeep_raw=yes\n  archive_days =  14 \nbanner = off\nfont = /x/y.ttf\n\n");
+        "# converter\n[pictrex]\n; quality\nquality = 70\r\nkeep_raw=yes\n  archive_days =  14 \nbanner = off\nfont = /x/y.ttf\n"
+        "timelapse_fps = 30\n\n");
     EXPECT_TRUE(loaded.warnings.empty());
     EXPECT_EQ(loaded.settings.jpegQuality, 70);
     EXPECT_TRUE(loaded.settings.keepRaw);
     EXPECT_EQ(loaded.settings.archiveDays, 14);
     EXPECT_FALSE(loaded.settings.banner);
     EXPECT_EQ(loaded.settings.fontFile, "/x/y.ttf");
+    EXPECT_EQ(loaded.settings.timelapseFps, 30);
 }
 
 TEST(SettingsTest, BadValuesKeepTheDefaultsAndAreReported) {
     const LoadedSettings loaded =
-        ParseSettings("quality = 0\nquality = 101\nquality = 85x\nkeep_raw = maybe\narchive_days = -1\ncolour = red\njunk\n");
+        ParseSettings("quality = 0\nquality = 101\nquality = 85x\nkeep_raw = maybe\narchive_days = -1\ncolour = red\njunk\n"
+                      "timelapse_fps = 0\ntimelapse_fps = 121\n");
     const Settings defaults;
     EXPECT_EQ(loaded.settings.jpegQuality, defaults.jpegQuality);
     EXPECT_EQ(loaded.settings.keepRaw, defaults.keepRaw);
     EXPECT_EQ(loaded.settings.archiveDays, defaults.archiveDays);
-    ASSERT_EQ(loaded.warnings.size(), 7u);
+    EXPECT_EQ(loaded.settings.timelapseFps, defaults.timelapseFps);
+    ASSERT_EQ(loaded.warnings.size(), 9u);
     EXPECT_EQ(loaded.warnings[6], "pictrex.ini line 7 ignored: \"junk\"");
 }
 
@@ -51,8 +62,8 @@ TEST_P(MayReplaceTest, FollowsStampsThenCameraOff) {
     const OrderCase& c = GetParam();
     const std::time_t now = Stamp::Parse("20261210090000")->ToEpoch();
     std::optional<Publication> current;
-    if (c.current) current = Publication{*Stamp::Parse(c.current), c.currentOff};
-    EXPECT_EQ(MayReplace({*Stamp::Parse(c.candidate), c.candidateOff}, current, now), c.replaces);
+    if (c.current) current = Publication{*Stamp::Parse(c.current), c.currentOff, ""};
+    EXPECT_EQ(MayReplace({*Stamp::Parse(c.candidate), c.candidateOff, ""}, current, now), c.replaces);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,16 +79,70 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StatusTest, WritesAndReadsBack) {
     testing::WebDirectory dir;
-    const Publication published{*Stamp::Parse("20261210083005"), true};
+    const Publication published{*Stamp::Parse("20261210083005"), true, "Hello"};
     dir.Write("webcam.json", StatusText(published, 1796891405));
-    EXPECT_EQ(dir.ReadText("webcam.json"),
-              "{\"stamp\":\"20261210083005\",\"taken\":\"2026-12-10 08:30:05\",\"camera\":\"off\",\"updated\":1796891405}\n");
+    const auto status = nlohmann::json::parse(dir.ReadText("webcam.json"));
+    EXPECT_EQ(status["stamp"], "20261210083005");
+    EXPECT_EQ(status["taken"], "2026-12-10 08:30:05");
+    EXPECT_EQ(status["taken_epoch"], published.stamp.ToEpoch());
+    EXPECT_EQ(status["camera"], "off");
+    EXPECT_EQ(status["updated"], 1796891405);
+    EXPECT_EQ(status["caption"], "Hello");
     const auto read = ReadStatus(dir / "webcam.json");
     ASSERT_TRUE(read);
     EXPECT_EQ(read->stamp, published.stamp);
     EXPECT_TRUE(read->cameraOff);
     dir.Write("webcam.json", std::string("{\"stamp\":\"2026\"}"));
     EXPECT_FALSE(ReadStatus(dir / "webcam.json"));
+    dir.Write("webcam.json", std::string("{\"stamp\":\"20261210083005\",\"camera\":\"on\""));  // cut short
+    EXPECT_FALSE(ReadStatus(dir / "webcam.json"));
+}
+
+// Sets the local time zone for one test and puts the previous one back.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone) {
+        if (const char* previous = std::getenv("TZ")) previous_ = previous;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~LocalZone() {
+        if (previous_) ::setenv("TZ", previous_->c_str(), 1);
+        else ::unsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+TEST(StatusTest, TakenAtCarriesTheStationsUtcOffsetOfThatDay) {
+    const LocalZone zone("CET-1CEST,M3.5.0,M10.5.0/3");  // central Europe, without needing tzdata
+    EXPECT_EQ(Stamp::Parse("20261210083005")->IsoText(), "2026-12-10T08:30:05+01:00");
+    EXPECT_EQ(Stamp::Parse("20260710083005")->IsoText(), "2026-07-10T08:30:05+02:00");
+    EXPECT_EQ(Stamp::Parse("20261210083005")->ToEpoch(), 1796887805);
+    const LocalZone west("NST+3:30");
+    EXPECT_EQ(Stamp::Parse("20261210083005")->IsoText(), "2026-12-10T08:30:05-03:30");
+}
+
+TEST(StatusTest, CaptionOfAnyCharactersSurvivesTheRoundTrip) {
+    testing::WebDirectory dir;
+    const std::string caption = "Say \"Cheese!\" \\ back\\slash \t tab \x01\x1f bell\x07 </script> Grüße 雪 ☃ \U0001F4F7";
+    dir.Write("webcam.json", StatusText({*Stamp::Parse("20261210083005"), false, caption}, 1796891405));
+    const std::string text = dir.ReadText("webcam.json");
+    EXPECT_EQ(text.find('\x01'), std::string::npos) << "control characters are escaped";
+    EXPECT_EQ(nlohmann::json::parse(text)["caption"], caption);
+    const auto read = ReadStatus(dir / "webcam.json");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->caption, caption);
+}
+
+TEST(StatusTest, CaptionThatIsNotUtf8IsRepairedNotLost) {
+    testing::WebDirectory dir;
+    dir.Write("webcam.json", StatusText({*Stamp::Parse("20261210083005"), false, "caf\xe9 ok"}, 1796891405));
+    const auto read = ReadStatus(dir / "webcam.json");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->caption, "caf\xef\xbf\xbd ok");
 }
 
 TEST(FindArchindexTest, PrefersTheProgramsDirectoryThenSearchesPath) {

@@ -1,0 +1,151 @@
+#include "day_build.h"
+
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+#include <cstdio>
+#include <unistd.h>
+
+#include "archive.h"
+#include "atomic_file.h"
+#include "day_lists.h"
+#include "jpeg_io.h"
+#include "keogram.h"
+#include "settings.h"
+#include "video_encoder.h"
+#include "web_directory.h"
+
+namespace tessel::daily {
+namespace {
+
+using pictrex::DayLists;
+using pictrex::DayPicture;
+
+constexpr std::size_t kLargestPicture = 64 * 1024 * 1024;
+// Each keogram column is another moment: colour is kept at full resolution so that it does not
+// bleed between neighbouring columns.
+constexpr int kKeogramQuality = 90;
+
+// A new file under a temporary name (".<name>.XXXXXX") in a folder, removed on destruction unless
+// it was renamed over `name`.
+class TemporaryFile {
+public:
+    TemporaryFile(const WebDirectory& folder, const std::string& name) : folder_(folder), name_(name) {
+        std::random_device random;
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100 && !file_.valid(); ++attempt) {
+            std::string candidate = "." + name + ".";
+            for (int i = 0; i < 6; ++i) candidate += kLetters[random() % (sizeof kLetters - 1)];
+            try {
+                file_ = folder.OpenForWriting(candidate, WriteMode::CreateNew);
+                temporary_ = candidate;
+            } catch (const FileError&) {
+                if (attempt == 99) throw;
+            }
+        }
+    }
+    ~TemporaryFile() {
+        if (!temporary_.empty()) {
+            try {
+                folder_.RemoveRegularFile(temporary_);
+            } catch (const FileError&) {
+                // Left for the web directory's sweep of stale temporaries.
+            }
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int descriptor() const { return file_.get(); }
+
+    // Flushes the finished file to disk and renames it over `name`.
+    void Publish() {
+        if (::fsync(file_.get()) != 0 || !file_.Close() ||
+            ::renameat(folder_.descriptor(), temporary_.c_str(), folder_.descriptor(), name_.c_str()) != 0) {
+            throw FileError("cannot put " + (folder_.path() / name_).string() + " in place");
+        }
+        temporary_.clear();
+    }
+
+private:
+    const WebDirectory& folder_;
+    std::string name_;
+    std::string temporary_;
+    FileDescriptor file_;
+};
+
+struct ReadPicture {
+    std::string bytes;
+    pictrex::JpegColumn middle;
+};
+
+std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& picture) {
+    FileRead file = archive.Read(picture.stamp + ".jpg", kLargestPicture);
+    if (!file.ok) return std::nullopt;
+    auto middle = pictrex::DecodeJpegMiddleColumn(
+        std::span(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size()));
+    if (!middle) return std::nullopt;
+    return ReadPicture{std::move(file.bytes), std::move(*middle)};
+}
+
+}  // namespace
+
+DayBuildOutcome BuildDay(const DayBuildRequest& request) {
+    using Result = DayBuildOutcome::Result;
+    try {
+        const std::filesystem::path archivePath = request.webDirectory / pictrex::kArchiveDirectory;
+        const DayLists lists(archivePath);
+        const std::vector<DayPicture> pictures = lists.Pictures(request.day);
+        if (pictures.empty()) return {Result::NoPictures, "no pictures listed for " + request.day};
+        const int fps = pictrex::LoadSettings(request.webDirectory / "pictrex.ini").settings.timelapseFps;
+        const WebDirectory archive = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
+        const WebDirectory days = archive.Subdirectory(pictrex::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
+
+        // The first readable picture sets the frame size; unreadable pictures are left out.
+        std::size_t firstIndex = 0;
+        std::optional<ReadPicture> first;
+        for (; !first && firstIndex < pictures.size(); ++firstIndex) first = Read(archive, pictures[firstIndex]);
+        if (!first) return {Result::Failed, "none of the " + std::to_string(pictures.size()) + " pictures is readable"};
+        --firstIndex;
+
+        const VideoFormat format = FrameSizeFor(first->middle.pictureWidth, first->middle.pictureHeight, fps,
+                                                static_cast<int>(pictures.size()));
+        TemporaryFile video(days, pictrex::VideoFileName(request.day));
+        VideoEncoder encoder(request.ffmpeg, format, video.descriptor());
+        Keogram keogram;
+        std::size_t skipped = firstIndex;
+        for (std::size_t i = firstIndex; i < pictures.size(); ++i) {
+            const std::optional<ReadPicture> picture = i == firstIndex ? std::move(first) : Read(archive, pictures[i]);
+            if (!picture) {
+                ++skipped;
+                continue;
+            }
+            keogram.Add(picture->middle);
+            if (!encoder.Add(std::span(reinterpret_cast<const uint8_t*>(picture->bytes.data()), picture->bytes.size()))) {
+                break;  // ffmpeg gave up; Finish says why
+            }
+        }
+        if (const std::string failure = encoder.Finish(); !failure.empty()) return {Result::Failed, failure};
+
+        const std::vector<uint8_t> keogramJpeg =
+            pictrex::EncodeJpeg(keogram.Render(), kKeogramQuality, pictrex::Chroma::Full);
+        video.Publish();
+        days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
+        {
+            const pictrex::DirectoryLock lock(request.webDirectory / "pictrex.lock");
+            if (!lists.RecordProducts(request.day, pictrex::VideoName(request.day), pictrex::KeogramName(request.day))) {
+                return {Result::Failed, request.day + " left the list of days while it was built"};
+            }
+        }
+        std::string message = std::to_string(keogram.width()) + " pictures, " + std::to_string(format.width) + "x" +
+                               std::to_string(format.height) + " at " + std::to_string(fps) + " fps";
+        if (skipped > 0) message += ", " + std::to_string(skipped) + " unreadable left out";
+        return {Result::Built, message};
+    } catch (const std::exception& e) {
+        return {Result::Failed, e.what()};
+    }
+}
+
+}  // namespace tessel::daily
