@@ -2,40 +2,42 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "atomic_file.h"
 #include "program_lookup.h"
 
 extern char** environ;
 
 namespace pictrex {
 
-void ArchivePicture(const std::filesystem::path& webDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg) {
-    const std::filesystem::path directory = webDirectory / kArchiveDirectory;
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) throw FileError("cannot create " + directory.string() + ": " + error.message());
-    WriteFileAtomically(directory / (stamp.digits() + ".jpg"), jpeg);
+tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory) {
+    return webDirectory.Subdirectory(kArchiveDirectory, tessel::DirectoryLinks::FollowIfOwned, true);
 }
 
-int DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now) {
-    if (days <= 0) return 0;
+void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg) {
+    archive.ReplaceAtomically(stamp.digits() + ".jpg", jpeg);
+}
+
+ExpiryOutcome DeleteExpiredPictures(const tessel::WebDirectory& archive, int days, std::time_t now) {
+    ExpiryOutcome outcome;
+    if (days <= 0) return outcome;
     const std::string oldestKept = StampDigitsOf(now - static_cast<std::time_t>(days) * 24 * 60 * 60);
-    std::error_code error;
-    int deleted = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(webDirectory / kArchiveDirectory, error)) {
-        const std::filesystem::path& file = entry.path();
+    for (const std::string& name : archive.Names()) {
+        const std::filesystem::path file(name);
         if (file.extension() != ".jpg") continue;
         const auto stamp = Stamp::Parse(file.stem().string());
-        if (stamp && stamp->digits() < oldestKept && std::filesystem::remove(file, error)) ++deleted;
+        if (!stamp || stamp->digits() >= oldestKept) continue;
+        try {
+            if (archive.RemoveRegularFile(name)) ++outcome.deleted;
+        } catch (const tessel::FileError& e) {
+            outcome.refusals.emplace_back(e.what());
+        }
     }
-    return deleted;
+    return outcome;
 }
 
 std::optional<std::filesystem::path> FindArchindex(const std::filesystem::path& programDirectory,

@@ -11,17 +11,30 @@
 #include <vector>
 
 #include "stamp.h"
+#include "web_directory.h"
 
 namespace pictrex {
 
 inline constexpr const char* kArchiveDirectory = "archive";
 
-// Writes archive/<stamp>.jpg atomically, creating the directory when missing. Throws FileError.
-void ArchivePicture(const std::filesystem::path& webDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg);
+// The archive directory of the web directory, created when missing. A symbolic link named
+// `archive` (an archive moved to a bigger disk) is followed only when the link and the directory
+// it names belong to the running account or to root. Throws tessel::FileError.
+tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory);
 
-// Deletes archived pictures (files named <stamp>.jpg) whose stamp lies more than `days` days
-// before the local time `now`; other files are left alone. Returns how many were deleted.
-int DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now);
+// Writes <stamp>.jpg into the archive atomically. Throws tessel::FileError.
+void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg);
+
+struct ExpiryOutcome {
+    int deleted = 0;
+    std::vector<std::string> refusals;  // expired names that are not regular files (links, …): kept
+};
+
+// Deletes archived pictures (regular files named <stamp>.jpg) whose stamp lies more than `days`
+// days before the local time `now`; other files are left alone, and a link or directory with
+// such a name is refused rather than removed or followed. Throws tessel::FileError when the
+// archive cannot be listed.
+ExpiryOutcome DeleteExpiredPictures(const tessel::WebDirectory& archive, int days, std::time_t now);
 
 // The archindex program: beside `programDirectory` when it is there, else the first one on
 // `searchPath` (a PATH value); nothing when neither has it.

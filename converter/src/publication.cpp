@@ -1,7 +1,5 @@
 #include "publication.h"
 
-#include <fstream>
-#include <iterator>
 
 namespace pictrex {
 
@@ -25,10 +23,10 @@ std::string StringField(const std::string& text, const std::string& name) {
 
 }  // namespace
 
-std::optional<Publication> ReadStatus(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+std::optional<Publication> ReadStatus(const tessel::WebDirectory& directory) {
+    const tessel::FileRead read = directory.Read(kStatusName, kLargestStatusFile);
+    if (!read.ok) return std::nullopt;
+    const std::string& text = read.bytes;
     const auto stamp = Stamp::Parse(StringField(text, "stamp"));
     const std::string camera = StringField(text, "camera");
     if (!stamp || (camera != "on" && camera != "off")) return std::nullopt;
