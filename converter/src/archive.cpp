@@ -22,6 +22,20 @@ void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std
     archive.ReplaceAtomically(stamp.digits() + ".jpg", jpeg);
 }
 
+int RemoveStalePictureTemporaries(const tessel::WebDirectory& archive, std::chrono::seconds age) {
+    constexpr std::size_t kSuffix = 7;  // ".XXXXXX"
+    int removed = 0;
+    for (const std::string& name : archive.Names()) {
+        if (name.size() <= 1 + kSuffix || name[0] != '.') continue;
+        const std::string picture = name.substr(1, name.size() - 1 - kSuffix);
+        const std::filesystem::path file(picture);
+        if (file.extension() == ".jpg" && Stamp::Parse(file.stem().string())) {
+            removed += archive.RemoveStaleTemporaries(picture, age);
+        }
+    }
+    return removed;
+}
+
 ExpiryOutcome DeleteExpiredPictures(const tessel::WebDirectory& archive, int days, std::time_t now) {
     ExpiryOutcome outcome;
     if (days <= 0) return outcome;

@@ -2,6 +2,7 @@
 // the index page, which the `archindex` program rebuilds.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -24,6 +25,10 @@ tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory);
 
 // Writes <stamp>.jpg into the archive atomically. Throws tessel::FileError.
 void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg);
+
+// Removes temporary files of archived pictures (".<stamp>.jpg.XXXXXX") whose last change is older
+// than `age`, left by a killed run. Returns how many were removed.
+int RemoveStalePictureTemporaries(const tessel::WebDirectory& archive, std::chrono::seconds age);
 
 struct ExpiryOutcome {
     int deleted = 0;

@@ -62,6 +62,10 @@ private:
     void RemoveStaleTemporaries(const tessel::WebDirectory& directory, std::initializer_list<std::string_view> names) {
         int removed = 0;
         for (std::string_view name : names) removed += directory.RemoveStaleTemporaries(name, kStaleTemporaryAge);
+        NoteStaleTemporariesRemoved(removed);
+    }
+
+    void NoteStaleTemporariesRemoved(int removed) {
         if (removed > 0) notes_.push_back(std::to_string(removed) + " stale temporary files removed");
     }
 
@@ -146,10 +150,9 @@ private:
     // Archives the picture and rebuilds the index; a failure of the index is returned, so that
     // the rest of the run still happens.
     std::optional<Failure> Archive(const std::vector<uint8_t>& jpeg) {
-        const std::string pictureName = invocation_.stamp.digits() + ".jpg";
         try {
             const tessel::WebDirectory archive = OpenArchive(dir_);
-            RemoveStaleTemporaries(archive, {pictureName});
+            NoteStaleTemporariesRemoved(RemoveStalePictureTemporaries(archive, kStaleTemporaryAge));
             ArchivePicture(archive, invocation_.stamp, jpeg);
             notes_.push_back("archived");
             const ExpiryOutcome expiry = DeleteExpiredPictures(archive, settings_.archiveDays, environment_.now());
