@@ -6,19 +6,19 @@ namespace tessel {
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
-        if (descriptor_ >= 0) ::close(descriptor_);
+        Close();
         descriptor_ = std::exchange(other.descriptor_, -1);
     }
     return *this;
 }
 
-FileDescriptor::~FileDescriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
+FileDescriptor::~FileDescriptor() { Close(); }
 
 bool FileDescriptor::Close() {
     if (descriptor_ < 0) return true;
-    return ::close(std::exchange(descriptor_, -1)) == 0;
+    // Linux releases the descriptor even when close reports an error: never retry it.
+    const bool closed = ::close(std::exchange(descriptor_, -1)) == 0;
+    return closed;
 }
 
 }  // namespace tessel

@@ -21,6 +21,7 @@ namespace tessel {
 
 // How a directory that is itself a symbolic link is treated when opened.
 enum class DirectoryLinks {
+    Follow,          // followed: a directory the owner named, such as the web directory itself
     Refuse,          // a link is refused
     FollowIfOwned,   // followed only when the link and the directory it names belong to this
                      // process's effective user or to root (an archive moved to a bigger disk)
@@ -44,7 +45,7 @@ struct FileRead {
 class WebDirectory {
 public:
     // Opens `path` (throws FileError: missing, not a directory, a refused link).
-    static WebDirectory Open(const std::filesystem::path& path, DirectoryLinks links = DirectoryLinks::Refuse);
+    static WebDirectory Open(const std::filesystem::path& path, DirectoryLinks links = DirectoryLinks::Follow);
 
     // A subdirectory of this one, created (mode 0777 less the umask) when `create` and it is missing.
     WebDirectory Subdirectory(std::string_view name, DirectoryLinks links, bool create = false) const;
