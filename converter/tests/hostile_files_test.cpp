@@ -157,14 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
     Files, PictrexPlantedLink,
     ::testing::Values(
         PlantedLink{"LockFile", "pictrex.lock", "precious.txt", {kStamp, "NOARCHIVE"}, kWriteFailed,
-                    "pictrex.lock: it is a symbolic link"},
+                    "pictrex.lock: is a symbolic link; refused"},
         PlantedLink{"LockFileToNewFile", "pictrex.lock", "new.txt", {kStamp, "NOARCHIVE"}, kWriteFailed,
-                    "pictrex.lock: it is a symbolic link"},
+                    "pictrex.lock: is a symbolic link; refused"},
         PlantedLink{"LogFile", "pictrex.log", "precious.txt", {kStamp, "NOARCHIVE"}, kSuccess,
-                    "pictrex.log: it is a symbolic link"},
+                    "pictrex.log: is a symbolic link; refused"},
         PlantedLink{"LogFileToNewFile", "pictrex.log", "new.txt", {kStamp, "NOARCHIVE"}, kSuccess,
-                    "pictrex.log: it is a symbolic link"},
-        PlantedLink{"Caption", "message.txt", "precious.txt", {kStamp, "NOARCHIVE"}, kSuccess, "no caption: refused"}),
+                    "pictrex.log: is a symbolic link; refused"},
+        PlantedLink{"Caption", "message.txt", "precious.txt", {kStamp, "NOARCHIVE"}, kSuccess, "message.txt: is a symbolic link; refused"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PictrexPlantedLinkExpiry, ExpiryRemovesRegularPicturesButNotALinkWithAnExpiredName) {
@@ -183,7 +183,7 @@ TEST(PictrexPlantedLinkExpiry, ExpiryRemovesRegularPicturesButNotALinkWithAnExpi
     EXPECT_FALSE(fs::exists(dir / "archive/20200102000000.jpg"));
     EXPECT_TRUE(fs::is_symlink(dir / "archive/20200101000000.jpg"));
     EXPECT_EQ(ReadWhole(victim), "elsewhere");
-    EXPECT_NE(ReadWhole(dir / "pictrex.log").find("refused to remove"), std::string::npos);
+    EXPECT_NE(ReadWhole(dir / "pictrex.log").find("not a regular file; not removed"), std::string::npos);
 }
 
 // ---- An archive that is a link to a directory ----
@@ -221,7 +221,7 @@ TEST_P(PictrexArchiveLink, IsFollowedOnlyWhenLinkAndTargetAreOurs) {
     } else {
         EXPECT_EQ(r.exitCode, kWriteFailed) << Describe(r);
         EXPECT_TRUE(fs::is_empty(target)) << "nothing written into another account's directory";
-        EXPECT_NE(r.errors.find("belongs to another account"), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find("owned by another account; refused"), std::string::npos) << r.errors;
         EXPECT_TRUE(dir.Has(raw)) << "the raw picture is kept when archiving fails";
     }
 }
@@ -281,9 +281,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRead{"FontFifo", "font.ttf", true, {kStamp, "NOARCHIVE"}, "font = font.ttf\n", kSuccess,
                     "font.ttf: not a regular file"},
         HostileRead{"WebImageZeroWhenOff", "webcam.jpg", false, {kStamp, "NOARCHIVE", "off"}, "", kSuccess,
-                    "webcam.jpg: it is a symbolic link"},
+                    "webcam.jpg: is a symbolic link; refused"},
         HostileRead{"SettingsZero", "pictrex.ini", false, {kStamp, "NOARCHIVE"}, "", kSuccess,
-                    "pictrex.ini: it is a symbolic link"}),
+                    "pictrex.ini: is a symbolic link; refused"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PictrexHostileRead, FontLinkedToADeviceIsRefused) {
