@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "directory_listing.h"
 #include "index_page.h"
 #include "name_list.h"
@@ -10,8 +12,11 @@
 #include "web_directory.h"
 
 namespace archindex {
-
 namespace {
+
+// A run takes well under a second even for a large archive; a temporary page this old was
+// left by a run that was killed.
+constexpr std::chrono::minutes kStaleTemporaryAge{5};
 
 bool IsLink(const char* name) {
   struct stat status {};
@@ -31,6 +36,7 @@ RunOutcome BuildArchiveIndex() {
     if (IsLink("archive")) return {1, "Refused the \"archive\" link: it or its directory belongs to another account!\n"};
     return {1, "Couldn't change to \"archive\" directory!\n"};
   }
+  ReplacementFile::RemoveStaleTemporaries("index.html", kStaleTemporaryAge);
 
   const auto page = ReplacementFile::Open("index.html");
   if (!page) return {2, "Couldn't open \"index.html\" for writing!\n"};
