@@ -6,15 +6,27 @@
 #include <ctime>
 #include <iostream>
 #include <new>
+#include <string>
 
+#include "arguments.h"
 #include "exit_codes.h"
 #include "pictrex_run.h"
 #include "program_lookup.h"
+#include "standard_options.h"
 #include "text_renderer.h"
 
 namespace {
 
+constexpr const char* kDescription =
+    "Makes the web image webcam.jpg in the current directory (the web directory) from\n"
+    "image<stamp>.dc2; with ARCHIVE also keeps archive/<stamp>.jpg; with off shows that the\n"
+    "camera is off. Settings in pictrex.ini, a line per run in pictrex.log.\n"
+    "  --help      print this help and exit\n"
+    "  --version   print the version and exit\n";
+
 int Convert(int argc, char** argv) {
+    const std::string help = std::string(pictrex::kUsageLine) + '\n' + kDescription;
+    if (const auto status = tessel::AnswerStandardOption(argc, argv, {"pictrex", help}, std::cout)) return *status;
     const char* path = std::getenv("PATH");
     const pictrex::Environment environment{
         ".",
