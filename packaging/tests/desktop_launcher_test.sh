@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 mkdir -p "$scratch/prefix/bin" "$scratch/prefix/share/tessel/web"
 cp "$launcher" "$webdir" "$scratch/prefix/bin/"
-cp "$web/index.html" "$web/img_icon.gif" "$scratch/prefix/share/tessel/web/"
+cp "$web"/{index.html,favicon.svg,site.json,gallery.html,img_icon.gif} "$scratch/prefix/share/tessel/web/"
 printf '#!/bin/sh\npwd > "%s/started-in"\necho "$*" > "%s/arguments"\n' "$scratch" "$scratch" \
   >"$scratch/prefix/bin/tessel"
 chmod +x "$scratch/prefix/bin/tessel"

@@ -1,5 +1,9 @@
 // The capture station program: one fixed-size window that takes a picture every refresh interval.
 #include <QApplication>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <optional>
 
 #include <iostream>
 
@@ -7,10 +11,14 @@
 #include "process_converter_launcher.h"
 #include "standard_options.h"
 #include "station_app.h"
+#include "station_health.h"
+#include "station_lock.h"
+#include "station_window.h"
 #include "system_clock.h"
 #include "test_hook.h"
 #include "thread_sleeper.h"
 #include "version_info.h"
+#include "web_directory.h"
 
 namespace {
 
@@ -36,7 +44,25 @@ int main(int argc, char** argv) {
     tessel::ThreadSleeper sleeper;
     tessel::ProcessConverterLauncher launcher;
     tessel::QtMessageBoxes messages;
-    tessel::StationApp station({clock, sleeper, launcher, messages}, tessel::TestHookFromEnvironment());
+
+    // The working directory is the web directory; one station at a time may use it.
+    std::optional<tessel::WebDirectory> webDirectory;
+    std::optional<tessel::StationLock> lock;
+    try {
+        webDirectory.emplace(tessel::WebDirectory::Open(std::filesystem::current_path()));
+        lock.emplace(tessel::StationLock::Acquire(*webDirectory));
+    } catch (const std::exception& refused) {
+        std::fprintf(stderr, "tessel: %s\n", refused.what());
+        messages.Show(nullptr, QString::fromUtf8(refused.what()), tessel::MessageKind::Warning);
+        return 1;
+    }
+    tessel::HealthFile health(*webDirectory, clock);
+    const auto testHook = tessel::TestHookFromEnvironment();
+    tessel::StationApp station({clock, sleeper, launcher, messages}, [&health, &testHook](tessel::StationWindow& window) {
+        window.Station().Observe(&health);
+        if (testHook) testHook(window);
+    });
     station.InitInstance();
+    health.ProgramEnding();
     return 0;
 }
