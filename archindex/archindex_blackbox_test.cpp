@@ -39,6 +39,9 @@ constexpr char kEmptyPage[] =
     "</HTML>\r\n";
 constexpr char kNoArchiveMessage[] = "Couldn't change to \"archive\" directory!\n";
 constexpr char kCannotOpenMessage[] = "Couldn't open \"index.html\" for writing!\n";
+constexpr char kRefusedLinkMessage[] =
+    "Refused the \"archive\" link: it or its directory belongs to another account!\n";
+constexpr uid_t kOtherAccount = 65534;
 constexpr char kCannotWriteMessage[] = "Couldn't write \"index.html\"!\n";
 
 std::string Link(const std::string& href, const std::string& text) {
@@ -198,6 +201,7 @@ struct RefusalCase {
   std::string run_in;  // relative to the web directory
   int expected_status;
   std::string expected_out;
+  bool needs_root = false;  // to give files to another account
 };
 
 void PrintTo(const RefusalCase& refusal, std::ostream* out) { *out << refusal.label; }
@@ -206,6 +210,21 @@ void MakeArchiveWithOldPage(const fs::path& web) {
   fs::create_directory(web / "archive");
   WriteFile(web / "archive" / "a.jpg", "");
   WriteFile(web / "archive" / "index.html", kOldPage);
+}
+
+// "archive" is a link to "elsewhere", a directory with a picture and an old page; the link or
+// the directory is then given to another account.
+void MakeArchiveLink(const fs::path& web, bool other_owns_link, bool other_owns_directory) {
+  fs::create_directory(web / "elsewhere");
+  WriteFile(web / "elsewhere" / "a.jpg", "");
+  WriteFile(web / "elsewhere" / "index.html", kOldPage);
+  fs::create_directory_symlink(web / "elsewhere", web / "archive");
+  if (other_owns_directory) {
+    ASSERT_EQ(chown((web / "elsewhere").c_str(), kOtherAccount, -1), 0);
+  }
+  if (other_owns_link) {
+    ASSERT_EQ(lchown((web / "archive").c_str(), kOtherAccount, -1), 0);
+  }
 }
 
 std::vector<RefusalCase> RefusalCases() {
@@ -230,6 +249,10 @@ std::vector<RefusalCase> RefusalCases() {
                          fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
        },
        ".", 2, kCannotOpenMessage},
+      {"ArchiveLinkToAnotherAccountsDirectory",
+       [](const fs::path& web) { MakeArchiveLink(web, false, true); }, ".", 1, kRefusedLinkMessage, true},
+      {"ArchiveLinkOfAnotherAccount",
+       [](const fs::path& web) { MakeArchiveLink(web, true, false); }, ".", 1, kRefusedLinkMessage, true},
   };
 }
 
@@ -237,6 +260,7 @@ class RefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(RefusalTest, ReportsAndChangesNothing) {
   const RefusalCase& refusal = GetParam();
+  if (refusal.needs_root && geteuid() != 0) GTEST_SKIP() << "needs root to give files to another account";
   const ScratchDirectory web;
   refusal.arrange(web.path());
   const auto before = SnapshotTree(web.path());
@@ -252,6 +276,18 @@ TEST_P(RefusalTest, ReportsAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Archindex, RefusalTest, ::testing::ValuesIn(RefusalCases()),
                          [](const auto& info) { return info.param.label; });
+
+// An archive moved to a bigger disk by this account: the link is followed.
+TEST(ArchiveLinkTest, OwnLinkToOwnDirectoryIsFollowed) {
+  const ScratchDirectory web;
+  MakeArchiveLink(web.path(), false, false);
+  const ProcessResult result = RunProgram(kProgram, web.path(), {});
+  ASSERT_TRUE(result.exited);
+  EXPECT_EQ(result.status, 0) << result.out;
+  EXPECT_TRUE(fs::is_symlink(web.path() / "archive"));
+  EXPECT_NE(ReadFile(web.path() / "elsewhere" / "index.html"), kOldPage);
+  EXPECT_NE(ReadFile(web.path() / "elsewhere" / "index.html").find("a.jpg"), std::string::npos);
+}
 
 // ---------------------------------------------------------------------------
 // Failures that need a file system that runs out of room.

@@ -17,11 +17,11 @@
 #include <unistd.h>
 
 #include "archive.h"
-#include "atomic_file.h"
 #include "day_lists.h"
 #include "jpeg_io.h"
 #include "stamp.h"
 #include "thumbnail.h"
+#include "web_directory.h"
 
 namespace {
 
@@ -44,7 +44,9 @@ void MakeArchive(const std::filesystem::path& archive, int pictures, int lastDay
     std::filesystem::create_directories(archive / "days");
     std::filesystem::create_directories(archive / "thumbs");
     const std::vector<uint8_t> tiny = pictrex::EncodeJpeg(pictrex::BlankImage(8, 8), 50);
-    pictrex::WriteFileAtomically(archive / "tiny.jpg", tiny);
+    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
+    const tessel::WebDirectory daysFolder = tessel::WebDirectory::Open(archive / "days");
+    archiveFolder.ReplaceAtomically("tiny.jpg", tiny);
     // Whole days of kPerDay pictures, the remainder on the first day, the last day partly filled.
     std::vector<int> counts;
     if ((pictures - lastDayPictures) % kPerDay > 0) counts.push_back((pictures - lastDayPictures) % kPerDay);
@@ -62,13 +64,12 @@ void MakeArchive(const std::filesystem::path& archive, int pictures, int lastDay
             ::link((archive / "tiny.jpg").c_str(), (archive / "thumbs" / name).c_str());
             list.push_back({{"stamp", stamp.digits()}, {"taken_at", stamp.IsoText()}, {"taken_epoch", stamp.ToEpoch()}});
         }
-        pictrex::WriteFileAtomically(archive / "days" / (day + ".json"),
-                                     nlohmann::json{{"day", day}, {"pictures", list}}.dump() + "\n");
+        daysFolder.ReplaceAtomically(day + ".json", nlohmann::json{{"day", day}, {"pictures", list}}.dump() + "\n");
         days.push_back({{"day", day}, {"count", count}, {"first", list.front()["stamp"]},
                         {"last", list.back()["stamp"]}, {"video", pictrex::VideoName(day)},
                         {"keogram", pictrex::KeogramName(day)}});
     }
-    pictrex::WriteFileAtomically(archive / "days.json", nlohmann::json{{"days", days}}.dump() + "\n");
+    archiveFolder.ReplaceAtomically("days.json", nlohmann::json{{"days", days}}.dump() + "\n");
 }
 
 double Percentile(std::vector<double> values, double share) {

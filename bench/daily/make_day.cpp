@@ -11,10 +11,10 @@
 #include <string>
 
 #include "archive.h"
-#include "atomic_file.h"
 #include "day_lists.h"
 #include "jpeg_io.h"
 #include "stamp.h"
+#include "web_directory.h"
 
 namespace {
 
@@ -53,12 +53,13 @@ int main(int argc, char** argv) {
     const int height = std::atoi(argv[5]);
     std::filesystem::create_directories(archive);
     const pictrex::DayLists lists(archive);
+    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
     std::mt19937 random(1);
     for (int n = 0; n < count; ++n) {
         char stamp[32];
         std::snprintf(stamp, sizeof stamp, "%s%02d%02d%02d", argv[2], n / 60 % 24, n % 60, n / 1440 % 60);
-        pictrex::WriteFileAtomically(archive / (std::string(stamp) + ".jpg"),
-                                     pictrex::EncodeJpeg(Scene(width, height, n % 1440, random), 85));
+        archiveFolder.ReplaceAtomically(std::string(stamp) + ".jpg",
+                                        pictrex::EncodeJpeg(Scene(width, height, n % 1440, random), 85));
         lists.Add(*pictrex::Stamp::Parse(stamp));
     }
     return 0;

@@ -2,45 +2,72 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "atomic_file.h"
 #include "program_lookup.h"
 #include "thumbnail.h"
 
 extern char** environ;
 
 namespace pictrex {
+namespace {
 
-void ArchivePicture(const std::filesystem::path& webDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg) {
-    const std::filesystem::path directory = webDirectory / kArchiveDirectory;
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) throw FileError("cannot create " + directory.string() + ": " + error.message());
-    WriteFileAtomically(directory / (stamp.digits() + ".jpg"), jpeg);
+// Removes the thumbnail of the archived picture `name`, when there is one.
+void RemoveThumbnail(const tessel::WebDirectory& archive, const std::string& name) {
+    try {
+        archive.Subdirectory(kThumbsDirectory, tessel::DirectoryLinks::Refuse).RemoveRegularFile(name);
+    } catch (const tessel::FileError&) {
+        // No thumbnail folder, or nothing removable in it: the picture itself is gone either way.
+    }
 }
 
-std::vector<Stamp> DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now) {
-    if (days <= 0) return {};
-    const std::string oldestKept = StampDigitsOf(now - static_cast<std::time_t>(days) * 24 * 60 * 60);
-    const std::filesystem::path archive = webDirectory / kArchiveDirectory;
-    std::error_code error;
-    std::vector<Stamp> deleted;
-    for (const auto& entry : std::filesystem::directory_iterator(archive, error)) {
-        const std::filesystem::path& file = entry.path();
-        if (file.extension() != ".jpg") continue;
-        const auto stamp = Stamp::Parse(file.stem().string());
-        if (stamp && stamp->digits() < oldestKept && std::filesystem::remove(file, error)) {
-            std::filesystem::remove(archive / kThumbsDirectory / file.filename(), error);
-            deleted.push_back(*stamp);
+}  // namespace
+
+tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory) {
+    return webDirectory.Subdirectory(kArchiveDirectory, tessel::DirectoryLinks::FollowIfOwned, true);
+}
+
+void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg) {
+    archive.ReplaceAtomically(stamp.digits() + ".jpg", jpeg);
+}
+
+int RemoveStalePictureTemporaries(const tessel::WebDirectory& archive, std::chrono::seconds age) {
+    constexpr std::size_t kSuffix = 7;  // ".XXXXXX"
+    int removed = 0;
+    for (const std::string& name : archive.Names()) {
+        if (name.size() <= 1 + kSuffix || name[0] != '.') continue;
+        const std::string picture = name.substr(1, name.size() - 1 - kSuffix);
+        const std::filesystem::path file(picture);
+        if (file.extension() == ".jpg" && Stamp::Parse(file.stem().string())) {
+            removed += archive.RemoveStaleTemporaries(picture, age);
         }
     }
-    return deleted;
+    return removed;
+}
+
+ExpiryOutcome DeleteExpiredPictures(const tessel::WebDirectory& archive, int days, std::time_t now) {
+    ExpiryOutcome outcome;
+    if (days <= 0) return outcome;
+    const std::string oldestKept = StampDigitsOf(now - static_cast<std::time_t>(days) * 24 * 60 * 60);
+    for (const std::string& name : archive.Names()) {
+        const std::filesystem::path file(name);
+        if (file.extension() != ".jpg") continue;
+        const auto stamp = Stamp::Parse(file.stem().string());
+        if (!stamp || stamp->digits() >= oldestKept) continue;
+        try {
+            if (archive.RemoveRegularFile(name)) {
+                RemoveThumbnail(archive, name);
+                outcome.deleted.push_back(*stamp);
+            }
+        } catch (const tessel::FileError& e) {
+            outcome.refusals.emplace_back(e.what());
+        }
+    }
+    return outcome;
 }
 
 std::optional<std::filesystem::path> FindArchindex(const std::filesystem::path& programDirectory,

@@ -2,6 +2,7 @@
 // the index page, which the `archindex` program rebuilds.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -11,18 +12,34 @@
 #include <vector>
 
 #include "stamp.h"
+#include "web_directory.h"
 
 namespace pictrex {
 
 inline constexpr const char* kArchiveDirectory = "archive";
 
-// Writes archive/<stamp>.jpg atomically, creating the directory when missing. Throws FileError.
-void ArchivePicture(const std::filesystem::path& webDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg);
+// The archive directory of the web directory, created when missing. A symbolic link named
+// `archive` (an archive moved to a bigger disk) is followed only when the link and the directory
+// it names belong to the running account or to root. Throws tessel::FileError.
+tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory);
 
-// Deletes archived pictures (files named <stamp>.jpg) whose stamp lies more than `days` days
-// before the local time `now`, with their thumbnails; other files are left alone. Returns the
-// stamps of the deleted pictures.
-std::vector<Stamp> DeleteExpiredPictures(const std::filesystem::path& webDirectory, int days, std::time_t now);
+// Writes <stamp>.jpg into the archive atomically. Throws tessel::FileError.
+void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg);
+
+// Removes temporary files of archived pictures (".<stamp>.jpg.XXXXXX") whose last change is older
+// than `age`, left by a killed run. Returns how many were removed.
+int RemoveStalePictureTemporaries(const tessel::WebDirectory& archive, std::chrono::seconds age);
+
+struct ExpiryOutcome {
+    std::vector<Stamp> deleted;
+    std::vector<std::string> refusals;  // expired names that are not regular files (links, …): kept
+};
+
+// Deletes archived pictures (regular files named <stamp>.jpg) whose stamp lies more than `days`
+// days before the local time `now`, with their thumbnails; other files are left alone, and a link or directory with
+// such a name is refused rather than removed or followed. Throws tessel::FileError when the
+// archive cannot be listed.
+ExpiryOutcome DeleteExpiredPictures(const tessel::WebDirectory& archive, int days, std::time_t now);
 
 // The archindex program: beside `programDirectory` when it is there, else the first one on
 // `searchPath` (a PATH value); nothing when neither has it.

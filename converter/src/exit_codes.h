@@ -9,6 +9,7 @@ enum ExitCode : int {
     kBadPicture = 3,     // image<stamp>.dc2 is missing, unreadable or not a native picture
     kWriteFailed = 4,    // the web image, the archive picture or the lock could not be written
     kIndexFailed = 5,    // pictures written, but archive/index.html could not be rebuilt
+    kOutOfMemory = 6,    // memory ran out; nothing half-written is published
 };
 
 }  // namespace pictrex

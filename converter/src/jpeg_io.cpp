@@ -4,10 +4,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include <jpeglib.h>
+
+#include "web_directory.h"
 
 namespace pictrex {
 namespace {
@@ -76,12 +76,11 @@ std::vector<uint8_t> EncodeJpeg(const Image& image, int quality, Chroma chroma) 
     return file;
 }
 
-std::optional<Image> DecodeJpegFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::vector<unsigned char> contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (contents.empty()) return std::nullopt;
-
+std::optional<Image> DecodeJpeg(std::span<const uint8_t> contents, std::string& problem) {
+    if (contents.empty()) {
+        problem = "empty";
+        return std::nullopt;
+    }
     Image image;
     ErrorManager errors;
     jpeg_decompress_struct info{};
@@ -89,11 +88,20 @@ std::optional<Image> DecodeJpegFile(const std::filesystem::path& path) {
     InstallErrorManager(errors);
     if (setjmp(errors.resume) != 0) {
         jpeg_destroy_decompress(&info);
+        problem = std::string("not a whole JPEG: ") + errors.message;
         return std::nullopt;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, contents.data(), static_cast<unsigned long>(contents.size()));
     jpeg_read_header(&info, TRUE);
+    // The header's size is checked before any picture memory is taken: a few bytes can declare
+    // a picture of gigabytes.
+    if (info.image_width > kLargestDecodedSide || info.image_height > kLargestDecodedSide) {
+        problem = "declares " + std::to_string(info.image_width) + "x" + std::to_string(info.image_height) +
+                  " pixels, more than " + std::to_string(kLargestDecodedSide) + " on a side";
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     image.width = static_cast<int>(info.output_width);
@@ -105,7 +113,10 @@ std::optional<Image> DecodeJpegFile(const std::filesystem::path& path) {
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    if (errors.warned) return std::nullopt;
+    if (errors.warned) {
+        problem = "damaged JPEG data";
+        return std::nullopt;
+    }
     return image;
 }
 
@@ -124,6 +135,10 @@ std::optional<JpegColumn> DecodeJpegMiddleColumn(std::span<const uint8_t> jpeg) 
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&info, TRUE);
+    if (info.image_width > kLargestDecodedSide || info.image_height > kLargestDecodedSide) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     const JDIMENSION middle = info.output_width / 2;
@@ -146,6 +161,13 @@ std::optional<JpegColumn> DecodeJpegMiddleColumn(std::span<const uint8_t> jpeg) 
     jpeg_destroy_decompress(&info);
     if (errors.warned) return std::nullopt;
     return result;
+}
+
+std::optional<Image> DecodeJpegFile(const std::filesystem::path& file) {
+    const tessel::FileRead read = tessel::ReadRegularFile(file, kLargestJpegFile);
+    if (!read.ok) return std::nullopt;
+    std::string ignored;
+    return DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()), ignored);
 }
 
 }  // namespace pictrex

@@ -1,16 +1,17 @@
 #include "pictrex_run.h"
 
 #include <chrono>
-#include <fstream>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "archive.h"
 #include "arguments.h"
-#include "atomic_file.h"
 #include "banner.h"
-#include "day_lists.h"
+#include "caption_text.h"
 #include "daily_launch.h"
+#include "day_lists.h"
+#include "directory_lock.h"
 #include "exit_codes.h"
 #include "file_error.h"
 #include "jpeg_io.h"
@@ -29,16 +30,8 @@ struct Failure {
     std::string message;
 };
 
-constexpr std::size_t kLongestCaption = 4096;
-
-// The first line of message.txt, or "" when there is none.
-std::string ReadCaption(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string caption(kLongestCaption, '\0');
-    in.read(caption.data(), static_cast<std::streamsize>(caption.size()));
-    caption.resize(static_cast<std::size_t>(in.gcount()));
-    return caption.substr(0, caption.find_first_of("\r\n"));
-}
+// Temporary files of ours this old are left by a killed run (no run takes minutes).
+constexpr std::chrono::minutes kStaleTemporaryAge{5};
 
 std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
     std::string text;
@@ -48,16 +41,16 @@ std::string Joined(const std::vector<std::string>& parts, const std::string& sep
 
 class Run {
 public:
-    Run(const Invocation& invocation, const Environment& environment)
-        : invocation_(invocation), environment_(environment), dir_(environment.webDirectory) {
-        LoadedSettings loaded = LoadSettings(dir_ / "pictrex.ini");
-        settings_ = loaded.settings;
-        notes_ = std::move(loaded.warnings);
-    }
+    Run(const Invocation& invocation, const Environment& environment, const tessel::WebDirectory& dir)
+        : invocation_(invocation), environment_(environment), dir_(dir) {}
 
     // Does the run's work; throws Failure.
     void Perform() {
-        DirectoryLock lock(dir_ / "pictrex.lock");
+        LoadedSettings loaded = LoadSettings(dir_);
+        settings_ = loaded.settings;
+        notes_ = std::move(loaded.warnings);
+        DirectoryLock lock(dir_, "pictrex.lock");
+        RemoveStaleTemporaries(dir_, {kWebImageName, kStatusName});
         if (invocation_.cameraOff) {
             TurnOff();
         } else {
@@ -68,39 +61,68 @@ public:
     std::string Notes() const { return Joined(notes_, ", "); }
 
 private:
+    // Removes what a killed run left of its temporary files for `names`; we hold the lock, so no
+    // other run is writing them.
+    void RemoveStaleTemporaries(const tessel::WebDirectory& directory, std::initializer_list<std::string_view> names) {
+        int removed = 0;
+        for (std::string_view name : names) removed += directory.RemoveStaleTemporaries(name, kStaleTemporaryAge);
+        NoteStaleTemporariesRemoved(removed);
+    }
+
+    void NoteStaleTemporariesRemoved(int removed) {
+        if (removed > 0) notes_.push_back(std::to_string(removed) + " stale temporary files removed");
+    }
+
     void Convert() {
-        const std::filesystem::path rawFile = dir_ / ("image" + invocation_.stamp.digits() + ".dc2");
-        auto read = ReadPictureFile(rawFile);
+        const std::string rawFile = "image" + invocation_.stamp.digits() + ".dc2";
+        auto read = ReadPictureFile(dir_, rawFile);
         if (auto* error = std::get_if<PictureError>(&read)) throw Failure{kBadPicture, error->message};
         Image image = ConvertRaw(std::get<RawPicture>(read));
-        const std::string caption = ReadCaption(dir_ / "message.txt");
-        if (settings_.banner) DrawBanner(image, {caption, invocation_.stamp.DisplayText()}, Font());
+        const CaptionText caption = ReadCaption(dir_);
+        if (!caption.problem.empty()) notes_.push_back("no caption: " + caption.problem);
+        if (settings_.banner) DrawBanner(image, {caption.text, invocation_.stamp.DisplayText()}, Font());
         const std::vector<uint8_t> jpeg = Encode(image);
 
-        PublishIfLatest(jpeg, {invocation_.stamp, false, caption});
+        PublishIfLatest(jpeg, {invocation_.stamp, false, caption.text});
         std::optional<Failure> indexFailure;
         if (invocation_.archive) indexFailure = Archive(jpeg, image);
         if (settings_.keepRaw) {
             notes_.push_back("raw file kept");
         } else {
-            std::error_code ignored;
-            std::filesystem::remove(rawFile, ignored);
+            try {
+                dir_.RemoveRegularFile(rawFile);
+            } catch (const tessel::FileError& e) {
+                notes_.push_back(std::string("raw file kept: ") + e.what());
+            }
         }
         if (indexFailure) throw *indexFailure;
     }
 
     void TurnOff() {
-        const std::optional<Publication> current = ReadStatus(dir_ / kStatusName);
+        const std::optional<Publication> current = ReadStatus(dir_);
         if (current && current->cameraOff && current->stamp == invocation_.stamp) {
             notes_.push_back("camera already shown off");
             return;
         }
         // The picture to darken: whatever is published, unless that is already a camera-off picture.
         std::optional<Image> previous;
-        if (!current || !current->cameraOff) previous = DecodeJpegFile(dir_ / kWebImageName);
+        if (!current || !current->cameraOff) previous = PublishedPicture();
         notes_.push_back(previous ? "camera off, last picture darkened" : "camera off, plain card");
         PublishIfLatest(Encode(MakeOffPicture(std::move(previous), invocation_.stamp, Font())),
-                        {invocation_.stamp, true, ReadCaption(dir_ / "message.txt")});
+                        {invocation_.stamp, true, ReadCaption(dir_).text});
+    }
+
+    // The published picture, or nothing (noted when it was refused or could not be decoded).
+    std::optional<Image> PublishedPicture() {
+        const tessel::FileRead read = dir_.Read(kWebImageName, kLargestJpegFile);
+        if (!read.ok) {
+            if (!read.missing) notes_.push_back(read.error);
+            return std::nullopt;
+        }
+        std::string problem;
+        auto image = DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()), problem);
+        if (!image) notes_.push_back(std::string(kWebImageName) + " not used: " + problem);
+        return image;
     }
 
     std::vector<uint8_t> Encode(const Image& image) const {
@@ -112,16 +134,16 @@ private:
     }
 
     void PublishIfLatest(const std::vector<uint8_t>& jpeg, const Publication& candidate) {
-        const std::optional<Publication> current = ReadStatus(dir_ / kStatusName);
+        const std::optional<Publication> current = ReadStatus(dir_);
         if (!MayReplace(candidate, current, environment_.now())) {
             notes_.push_back("not published: " + std::string(kWebImageName) + " shows the later picture " +
                              current->stamp.digits());
             return;
         }
         try {
-            WriteFileAtomically(dir_ / kWebImageName, jpeg);
-            WriteFileAtomically(dir_ / kStatusName, StatusText(candidate, environment_.now()));
-        } catch (const FileError& e) {
+            dir_.ReplaceAtomically(kWebImageName, jpeg);
+            dir_.ReplaceAtomically(kStatusName, StatusText(candidate, environment_.now()));
+        } catch (const tessel::FileError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
         notes_.push_back("published");
@@ -130,19 +152,24 @@ private:
     // Archives the picture, lists it by day and rebuilds the index; a failure of the lists or the
     // index is returned, so that the rest of the run still happens.
     std::optional<Failure> Archive(const std::vector<uint8_t>& jpeg, const Image& image) {
+        std::vector<Stamp> expired;
         try {
-            ArchivePicture(dir_, invocation_.stamp, jpeg);
-        } catch (const FileError& e) {
+            const tessel::WebDirectory archive = OpenArchive(dir_);
+            NoteStaleTemporariesRemoved(RemoveStalePictureTemporaries(archive, kStaleTemporaryAge));
+            ArchivePicture(archive, invocation_.stamp, jpeg);
+            notes_.push_back("archived");
+            ExpiryOutcome expiry = DeleteExpiredPictures(archive, settings_.archiveDays, environment_.now());
+            expired = std::move(expiry.deleted);
+            if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
+            notes_.insert(notes_.end(), expiry.refusals.begin(), expiry.refusals.end());
+        } catch (const tessel::FileError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
-        notes_.push_back("archived");
-        const std::vector<Stamp> expired = DeleteExpiredPictures(dir_, settings_.archiveDays, environment_.now());
-        if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
         const std::optional<Failure> listFailure = RecordByDay(image, expired);
 
         const auto archindex = FindArchindex(environment_.programDirectory, environment_.searchPath);
         if (!archindex) return Failure{kIndexFailed, "archindex not found beside pictrex or on PATH"};
-        const ProgramOutcome outcome = RunProgram(*archindex, dir_);
+        const ProgramOutcome outcome = RunProgram(*archindex, dir_.path());
         if (!outcome.ran || outcome.exitStatus != 0) {
             std::string said = outcome.output.substr(0, outcome.output.find_first_of("\r\n"));
             return Failure{kIndexFailed, archindex->string() + " failed" + (said.empty() ? "" : ": " + said)};
@@ -155,10 +182,10 @@ private:
     // the picture begins a new day, starts the builder of the finished day's products.
     std::optional<Failure> RecordByDay(const Image& image, const std::vector<Stamp>& expired) {
         try {
-            const DayLists days(dir_ / kArchiveDirectory);
-            WriteThumbnail(dir_ / kArchiveDirectory, invocation_.stamp, image);
+            const DayLists days(dir_.path() / kArchiveDirectory);
+            WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, image);
             if (const auto finishedDay = days.Add(invocation_.stamp)) {
-                notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_,
+                notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_.path(),
                                                    *finishedDay));
             }
             days.Remove(expired);
@@ -177,17 +204,21 @@ private:
             candidates.insert(candidates.end(), environment_.fontFiles.begin(), environment_.fontFiles.end());
             std::string why;
             font_ = TextRenderer::Load(candidates, why);
-            if (!font_) notes_.push_back("banner without text (" + why + ")");
-            else if (!settings_.fontFile.empty() && font_->fontFile() != settings_.fontFile) {
+            if (!font_) {
+                notes_.push_back("banner without text (" + why + ")");
+                return nullptr;
+            }
+            if (!settings_.fontFile.empty() && font_->fontFile() != settings_.fontFile) {
                 notes_.push_back("font " + settings_.fontFile + " unusable, using " + font_->fontFile().string());
             }
+            if (!why.empty()) notes_.push_back(why);
         }
         return font_.get();
     }
 
     const Invocation& invocation_;
     const Environment& environment_;
-    const std::filesystem::path dir_;
+    const tessel::WebDirectory& dir_;
     Settings settings_;
     std::vector<std::string> notes_;
     bool fontLoaded_ = false;
@@ -204,7 +235,14 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
     }
     const auto started = std::chrono::steady_clock::now();
     const std::time_t startTime = environment.now();
-    Run run(*invocation, environment);
+    std::optional<tessel::WebDirectory> dir;
+    try {
+        dir = tessel::WebDirectory::Open(environment.webDirectory);
+    } catch (const tessel::FileError& e) {
+        errors << "pictrex: " << e.what() << '\n';
+        return kWriteFailed;
+    }
+    Run run(*invocation, environment, *dir);
     int exitCode = kSuccess;
     std::string outcome;
     std::optional<Failure> failure;
@@ -212,8 +250,10 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
         run.Perform();
     } catch (const Failure& f) {
         failure = f;
-    } catch (const FileError& e) {
+    } catch (const tessel::FileError& e) {
         failure = Failure{kWriteFailed, e.what()};
+    } catch (const std::bad_alloc&) {
+        failure = Failure{kOutOfMemory, "out of memory"};
     }
     if (failure) {
         exitCode = failure->exitCode;
@@ -223,9 +263,10 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
     const std::string notes = run.Notes();
     if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    if (!AppendLogLine(environment.webDirectory / "pictrex.log",
-                       LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())))) {
-        errors << "pictrex: cannot append to pictrex.log\n";
+    try {
+        dir->AppendLine(kLogName, LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())));
+    } catch (const tessel::FileError& e) {
+        errors << "pictrex: " << e.what() << '\n';
     }
     return exitCode;
 }

@@ -1,16 +1,10 @@
 #include "publication.h"
 
+#include <cstdint>
+
 #include <nlohmann/json.hpp>
 
-#include "bounded_read.h"
-
 namespace pictrex {
-namespace {
-
-// webcam.json is a few hundred bytes; anything far larger is not ours.
-constexpr std::size_t kLargestStatus = 64 * 1024;
-
-}  // namespace
 
 std::string StatusText(const Publication& publication, std::time_t updated) {
     nlohmann::ordered_json status;
@@ -26,10 +20,10 @@ std::string StatusText(const Publication& publication, std::time_t updated) {
     return status.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-std::optional<Publication> ReadStatus(const std::filesystem::path& file) {
-    const std::optional<std::string> text = ReadFileUpTo(file, kLargestStatus);
-    if (!text) return std::nullopt;
-    const nlohmann::json status = nlohmann::json::parse(*text, nullptr, false);
+std::optional<Publication> ReadStatus(const tessel::WebDirectory& directory) {
+    const tessel::FileRead read = directory.Read(kStatusName, kLargestStatusFile);
+    if (!read.ok) return std::nullopt;
+    const nlohmann::json status = nlohmann::json::parse(read.bytes, nullptr, false);
     if (!status.is_object()) return std::nullopt;
     const auto field = [&](const char* name) -> std::string {
         const auto found = status.find(name);

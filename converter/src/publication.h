@@ -2,17 +2,21 @@
 // visitors' page and for ordering the converter's runs.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "stamp.h"
+#include "web_directory.h"
 
 namespace pictrex {
 
 inline constexpr const char* kWebImageName = "webcam.jpg";
 inline constexpr const char* kStatusName = "webcam.json";
+// Ours is a few hundred bytes, but the caption in it may be long (message.txt is read up to
+// 128 KiB, and JSON may write a byte as six).
+inline constexpr std::size_t kLargestStatusFile = 1024 * 1024;
 
 struct Publication {
     Stamp stamp;             // the picture shown (for a camera-off picture: the last one taken)
@@ -25,8 +29,9 @@ struct Publication {
 // "caption":"…"}.
 std::string StatusText(const Publication& publication, std::time_t updated);
 
-// The publication a status file describes, or nothing when it is missing or not ours.
-std::optional<Publication> ReadStatus(const std::filesystem::path& file);
+// The publication the directory's status file describes, or nothing when it is missing, not
+// ours, or not a regular file of at most kLargestStatusFile bytes.
+std::optional<Publication> ReadStatus(const tessel::WebDirectory& directory);
 
 // Whether `candidate` may replace `current`. A later stamp wins; for the same stamp the
 // camera-off picture wins over the ordinary one (a slow conversion of the last picture must not

@@ -1,7 +1,6 @@
 #include "raw_picture.h"
 
 #include <algorithm>
-#include <fstream>
 
 namespace pictrex {
 namespace {
@@ -55,17 +54,16 @@ std::variant<RawPicture, PictureError> RecognisePicture(std::span<const uint8_t>
     return PictureError{SizeError(contents.size())};
 }
 
-std::variant<RawPicture, PictureError> ReadPictureFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return PictureError{"cannot open " + file.string()};
-    std::vector<uint8_t> contents(kLargestFile + 1);
-    in.read(reinterpret_cast<char*>(contents.data()), static_cast<std::streamsize>(contents.size()));
-    if (in.bad()) return PictureError{"cannot read " + file.string()};
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (got > kLargestFile) return PictureError{file.string() + " is too large to be a native picture"};
-    contents.resize(got);
-    auto result = RecognisePicture(contents);
-    if (auto* error = std::get_if<PictureError>(&result)) error->message = file.string() + ": " + error->message;
+std::variant<RawPicture, PictureError> ReadPictureFile(const tessel::WebDirectory& directory, const std::string& name) {
+    const tessel::FileRead read = directory.Read(name, kLargestFile);
+    if (!read.ok) {
+        if (read.missing) return PictureError{"cannot open " + (directory.path() / name).string() + ": no such file"};
+        return PictureError{read.error};
+    }
+    auto result = RecognisePicture(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()));
+    if (auto* error = std::get_if<PictureError>(&result)) {
+        error->message = (directory.path() / name).string() + ": " + error->message;
+    }
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "rawformat/raw_layout.h"
+#include "web_directory.h"
 
 namespace pictrex {
 
@@ -38,7 +39,8 @@ struct PictureError {
 // with a high- or low-resolution picture whose header byte agrees with its size.
 std::variant<RawPicture, PictureError> RecognisePicture(std::span<const uint8_t> contents);
 
-// Reads and recognises a picture file; missing, unreadable or oversized files are errors.
-std::variant<RawPicture, PictureError> ReadPictureFile(const std::filesystem::path& file);
+// Reads and recognises the picture file `name` in `directory`; missing, unreadable or oversized
+// files are errors, and so are links, FIFOs and devices (refused without waiting on them).
+std::variant<RawPicture, PictureError> ReadPictureFile(const tessel::WebDirectory& directory, const std::string& name);
 
 }  // namespace pictrex

@@ -2,16 +2,15 @@
 #pragma once
 
 #include <ctime>
-#include <filesystem>
 #include <string>
 
 namespace pictrex {
 
-// "YYYY-MM-DD hh:mm:ss <arguments>: <outcome> (<n> ms)\n" for a run that began at `start`.
-std::string LogLine(std::time_t start, const std::string& arguments, const std::string& outcome, long milliseconds);
+inline constexpr const char* kLogName = "pictrex.log";
 
-// Appends the line in one write, so that lines of concurrent runs never interleave. Returns
-// false when the log cannot be written (the run's result does not depend on it).
-bool AppendLogLine(const std::filesystem::path& logFile, const std::string& line);
+// "YYYY-MM-DD hh:mm:ss <arguments>: <outcome> (<n> ms)\n" for a run that began at `start`.
+// Control characters in the arguments and the outcome are written as visible escapes, so the
+// line stays one line and carries no terminal escape sequence.
+std::string LogLine(std::time_t start, const std::string& arguments, const std::string& outcome, long milliseconds);
 
 }  // namespace pictrex

@@ -1,9 +1,9 @@
 #include "settings.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <optional>
+
+#include "visible_text.h"
 
 namespace pictrex {
 namespace {
@@ -65,6 +65,7 @@ bool Apply(Settings& s, std::string_view key, std::string_view value) {
 LoadedSettings ParseSettings(std::string_view text) {
     LoadedSettings loaded;
     int lineNumber = 0;
+    int unreported = 0;
     while (!text.empty()) {
         const auto end = text.find('\n');
         const std::string_view line = Trim(text.substr(0, end));
@@ -74,19 +75,23 @@ LoadedSettings ParseSettings(std::string_view text) {
         const auto equals = line.find('=');
         const bool understood = equals != std::string_view::npos &&
                                 Apply(loaded.settings, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
-        if (!understood) {
+        if (understood) continue;
+        if (loaded.warnings.size() < kReportedBadLines) {
             loaded.warnings.push_back("pictrex.ini line " + std::to_string(lineNumber) + " ignored: \"" +
-                                      std::string(line) + "\"");
+                                      VisibleExcerpt(line, kLongestReportedLine) + "\"");
+        } else {
+            ++unreported;
         }
     }
+    if (unreported > 0) loaded.warnings.push_back(std::to_string(unreported) + " more pictrex.ini lines ignored");
     return loaded;
 }
 
-LoadedSettings LoadSettings(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ParseSettings(text);
+LoadedSettings LoadSettings(const tessel::WebDirectory& directory) {
+    const tessel::FileRead read = directory.Read(kSettingsName, kLargestSettingsFile);
+    if (read.missing) return {};
+    if (!read.ok) return {Settings{}, {read.error + "; default settings used"}};
+    return ParseSettings(read.bytes);
 }
 
 }  // namespace pictrex

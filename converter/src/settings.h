@@ -1,12 +1,21 @@
 // The converter's optional settings file `pictrex.ini` in the web directory.
 #pragma once
 
-#include <filesystem>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "web_directory.h"
+
 namespace pictrex {
+
+inline constexpr const char* kSettingsName = "pictrex.ini";
+// A larger settings file is refused (the defaults are used): a few lines is all it takes.
+inline constexpr std::size_t kLargestSettingsFile = 64 * 1024;
+// Bad lines are reported one by one up to this many, the rest as a count, each cut to this length.
+inline constexpr std::size_t kReportedBadLines = 3;
+inline constexpr std::size_t kLongestReportedLine = 80;
 
 struct Settings {
     int jpegQuality = 85;     // quality = 1..100
@@ -19,14 +28,16 @@ struct Settings {
 
 struct LoadedSettings {
     Settings settings;
-    std::vector<std::string> warnings;  // one per line that was not understood
+    std::vector<std::string> warnings;  // bad lines (the first few, then how many more), or a refused file
 };
 
 // "key = value" lines; blank lines, lines starting with '#' or ';' and "[section]" lines are
-// skipped. A bad value leaves the default in place and adds a warning.
+// skipped. A bad value leaves the default in place and adds a warning: one for each of the first
+// kReportedBadLines bad lines (control characters escaped), then one counting the rest.
 LoadedSettings ParseSettings(std::string_view text);
 
-// The settings in `file`; a missing file gives the defaults without warnings.
-LoadedSettings LoadSettings(const std::filesystem::path& file);
+// The settings in the directory's pictrex.ini; a missing file gives the defaults without
+// warnings. A link, a FIFO, a device or a file above kLargestSettingsFile is refused with a warning.
+LoadedSettings LoadSettings(const tessel::WebDirectory& directory);
 
 }  // namespace pictrex

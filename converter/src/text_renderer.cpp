@@ -5,11 +5,14 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include "web_directory.h"
+
 namespace pictrex {
 
 struct TextRenderer::FreeTypeState {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
+    std::string fontBytes;  // the face's file, which FreeType reads from memory while the face lives
     ~FreeTypeState() {
         if (face) FT_Done_Face(face);
         if (library) FT_Done_FreeType(library);
@@ -81,13 +84,25 @@ std::unique_ptr<TextRenderer> TextRenderer::Load(const std::vector<std::filesyst
         note = "the font library did not start";
         return nullptr;
     }
+    std::string refusals;
     for (const auto& file : candidates) {
-        if (FT_New_Face(state->library, file.c_str(), 0, &state->face) == 0) {
+        // Read here, not by FreeType: a FIFO or device named as the font must not block or
+        // exhaust the run.
+        tessel::FileRead read = tessel::ReadRegularFile(file, kLargestFontFile);
+        if (!read.ok) {
+            if (!read.missing) refusals += (refusals.empty() ? "" : "; ") + read.error;
+            continue;
+        }
+        state->fontBytes = std::move(read.bytes);
+        if (FT_New_Memory_Face(state->library, reinterpret_cast<const FT_Byte*>(state->fontBytes.data()),
+                               static_cast<FT_Long>(state->fontBytes.size()), 0, &state->face) == 0) {
+            note = refusals;
             return std::unique_ptr<TextRenderer>(new TextRenderer(std::move(state), file));
         }
         state->face = nullptr;
     }
-    note = "no usable font among " + std::to_string(candidates.size()) + " candidates";
+    note = "no usable font among " + std::to_string(candidates.size()) + " candidates" +
+           (refusals.empty() ? "" : ": " + refusals);
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 // Drawing UTF-8 text onto a picture with a scalable font (FreeType).
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -15,9 +16,14 @@ struct TextColour {
     uint8_t red, green, blue;
 };
 
+// A font file is read whole into memory; larger files are refused.
+inline constexpr std::size_t kLargestFontFile = 32 * 1024 * 1024;
+
 class TextRenderer {
 public:
-    // The first of `candidates` that FreeType can open, or nothing (and `note` says why).
+    // The first of `candidates` that FreeType can open, or nothing (and `note` says why). Only
+    // regular files up to kLargestFontFile are tried; `note` names the candidates refused as
+    // something else (a FIFO, a device, too large), also when a later one is used.
     static std::unique_ptr<TextRenderer> Load(const std::vector<std::filesystem::path>& candidates, std::string& note);
     ~TextRenderer();
     TextRenderer(const TextRenderer&) = delete;

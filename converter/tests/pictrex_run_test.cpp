@@ -220,6 +220,24 @@ TEST_F(PictrexRun, RetentionDeletesOnlyExpiredArchivedPictures) {
     EXPECT_EQ(dir.ReadText("archive/index.html").find("20261201083005"), std::string::npos);
 }
 
+TEST_F(PictrexRun, RunningOutOfMemoryIsLoggedWithExitSix) {
+    // The clock is first read for the log line's time, then inside the run: there memory "runs out".
+    int reads = 0;
+    const Environment environment{dir.path(), indexerDirectory, "",
+                                  [&reads]() -> std::time_t {
+                                      if (++reads > 1) throw std::bad_alloc();
+                                      return EpochOf("20261210090000");
+                                  },
+                                  fonts};
+    const std::string raw = dir.StorePicture(kStamp);
+    std::ostringstream errors;
+    EXPECT_EQ(RunPictrex({kStamp, "NOARCHIVE"}, environment, errors), kOutOfMemory);
+    EXPECT_EQ(errors.str(), "pictrex: out of memory\n");
+    EXPECT_NE(dir.ReadText("pictrex.log").find("failed (exit 6): out of memory"), std::string::npos);
+    EXPECT_FALSE(dir.Has("webcam.jpg"));
+    EXPECT_TRUE(dir.Has(raw));
+}
+
 TEST_F(PictrexRun, SettingsKeepRawAndBadValuesAreLogged) {
     dir.Write("pictrex.ini", std::string("# web camera\nkeep_raw = yes\nquality = best\n"));
     const std::string raw = dir.StorePicture(kStamp);

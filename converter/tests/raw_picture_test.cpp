@@ -72,7 +72,7 @@ TEST(RecognisePictureTest, FindsThePictureInEveryFormAndResolution) {
 }
 
 TEST(ReadPictureFileTest, MissingFileIsAnError) {
-    const auto result = ReadPictureFile("/nonexistent/image19991015083005.dc2");
+    const auto result = ReadPictureFile(tessel::WebDirectory::Open("/"), "image19991015083005.dc2");
     ASSERT_TRUE(std::holds_alternative<PictureError>(result));
     EXPECT_NE(std::get<PictureError>(result).message.find("cannot open"), std::string::npos);
 }

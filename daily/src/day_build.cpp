@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "archive.h"
-#include "atomic_file.h"
 #include "day_lists.h"
+#include "directory_lock.h"
 #include "jpeg_io.h"
 #include "keogram.h"
 #include "settings.h"
@@ -134,7 +134,7 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         video.Publish();
         days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
         {
-            const pictrex::DirectoryLock lock(request.webDirectory / "pictrex.lock");
+            const pictrex::DirectoryLock lock(WebDirectory::Open(request.webDirectory), "pictrex.lock");
             if (!lists.RecordProducts(request.day, pictrex::VideoName(request.day), pictrex::KeogramName(request.day))) {
                 return {Result::Failed, request.day + " left the list of days while it was built"};
             }

@@ -132,7 +132,9 @@ void StationDialog::UpdateCaptionFile()
         return;
     }
     lastMessage = message;
-    WriteCaptionFile(message);
+    if (WriteCaptionFile(message) == CaptionWrite::RefusedLink) {
+        status += std::string(" Caption Refused (") + kCaptionFileName + " is a symbolic link)";
+    }
 }
 
 void StationDialog::StampNow()
@@ -144,9 +146,13 @@ void StationDialog::StampNow()
 
 void StationDialog::StoreImage(const uint8_t* buffer, uint32_t bufferSize)
 {
-    ImageFile image(std::string("image") + lastStamp + ".dc2");
+    const std::string name = std::string("image") + lastStamp + ".dc2";
+    ImageFile image(name);
     if (!image.IsOpen()) {
         status += " FileOpen Failed";
+        if (image.RefusedLink()) {
+            status += " (" + name + " is a symbolic link)";
+        }
         return;
     }
     Pause();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "caption_file.h"
 #include "capture_timer.h"
@@ -60,14 +61,18 @@ void StationDialog::OnStop()
 {
     timer_.Kill(kCaptureTimerId);
     UpdateData(true);
+    bool captionRefused = false;
     if (!lastMessage.empty()) {
         lastMessage.clear();
-        WriteCaptionFile(lastMessage);
+        captionRefused = WriteCaptionFile(lastMessage) == CaptionWrite::RefusedLink;
     }
     if (lastStamp[0] != '\0') {
         launcher_.Start(ConverterParameters() + " off");
     }
     status = "WebCam stopped";
+    if (captionRefused) {
+        status += std::string(" Caption Refused (") + kCaptionFileName + " is a symbolic link)";
+    }
     UpdateData(false);
     if (observer_ != nullptr) {
         observer_->Stopped(status);

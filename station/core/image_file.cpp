@@ -1,25 +1,60 @@
 #include "image_file.h"
 
+#include <cerrno>
 #include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "caption_file.h"
 
 namespace tessel {
 
-ImageFile::ImageFile(std::string name) : name_(std::move(name)), file_(std::fopen(name_.c_str(), "wb")) {}
+ImageFile::ImageFile(std::string name) : name_(std::move(name))
+{
+    try {
+        directory_ = WebDirectory::Open(".");
+        directory_->RemoveRegularFile(name_);  // a picture taken earlier in the same second
+        file_ = directory_->OpenForWriting(name_, WriteMode::CreateNew);
+    } catch (const FileError&) {
+        refusedLink_ = IsLink(name_);
+    }
+}
 
 ImageFile::~ImageFile()
 {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        std::remove(name_.c_str());
+    if (file_.valid()) {
+        file_.Close();
+        Remove();
+    }
+}
+
+void ImageFile::Remove()
+{
+    try {
+        directory_->RemoveRegularFile(name_);
+    } catch (const FileError&) {
+        // Replaced by something else meanwhile: not ours to remove.
     }
 }
 
 bool ImageFile::WriteAndClose(const uint8_t* data, std::size_t size)
 {
-    const bool written = std::fwrite(data, 1, size, file_) == size;
-    const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
+    bool written = true;
+    while (size > 0 && written) {
+        const ssize_t n = ::write(file_.get(), data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        written = n > 0;
+        if (written) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+    const bool closed = file_.Close();
     if (!written || !closed) {
-        std::remove(name_.c_str());
+        Remove();
         return false;
     }
     return true;

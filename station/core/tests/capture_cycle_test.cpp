@@ -1,10 +1,13 @@
 // One capture cycle against the scripted driver: status texts, library calls, pauses, files,
 // converter start, and what the cycle remembers.
+#include <csignal>
 #include <filesystem>
 #include <ostream>
 #include <new>
 #include <optional>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "control_ids.h"
 #include "station_fixture.h"
@@ -64,7 +67,34 @@ void ExpectCallArguments(const StationDialog& station, int32_t port, int32_t spe
 }
 
 // Something in the web directory that makes a file step fail.
-enum class Obstacle { None, ImageIsDirectory, ImageOnFullDisk, CaptionIsDirectory };
+enum class Obstacle { None, ImageIsDirectory, DiskRefusesImage, ImageIsLink, CaptionIsDirectory, CaptionIsLink };
+
+// A file the links planted in the web directory point to; it must stay as it is.
+constexpr const char* kLinkedFile = "elsewhere/precious.txt";
+constexpr const char* kLinkedContents = "precious contents";
+
+// While it lives, writes beyond a few bytes fail (EFBIG), as on a full disk.
+class FileSizeLimit {
+public:
+    FileSizeLimit()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit tight{100, previous_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &tight);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
 
 struct FailureRow {
     const char* name;
@@ -116,12 +146,19 @@ TEST_P(CaptureFailureTest, ReportsAndCleansUp)
     const FailureRow& row = GetParam();
     fake_dc25::Reset(row.script);
     allocator.failing = row.allocationFails;
+    fs::create_directory("elsewhere");
+    WriteFile(kLinkedFile, kLinkedContents);
+    std::optional<FileSizeLimit> limit;
     if (row.obstacle == Obstacle::ImageIsDirectory) {
         fs::create_directory(ImageFileName());
-    } else if (row.obstacle == Obstacle::ImageOnFullDisk) {
-        fs::create_symlink("/dev/full", ImageFileName());
+    } else if (row.obstacle == Obstacle::DiskRefusesImage) {
+        limit.emplace();
+    } else if (row.obstacle == Obstacle::ImageIsLink) {
+        fs::create_symlink(fs::absolute(kLinkedFile), ImageFileName());
     } else if (row.obstacle == Obstacle::CaptionIsDirectory) {
         fs::create_directory("message.txt");
+    } else if (row.obstacle == Obstacle::CaptionIsLink) {
+        fs::create_symlink(fs::absolute(kLinkedFile), "message.txt");
     }
     view.combos[IDC_PORT] = 3;
     view.combos[IDC_SPEED] = 2;
@@ -130,8 +167,10 @@ TEST_P(CaptureFailureTest, ReportsAndCleansUp)
     station.downloadWord = 77;
 
     station.RunCaptureCycle();
+    limit.reset();
 
     EXPECT_EQ(station.status, row.status);
+    EXPECT_EQ(ReadFile(kLinkedFile), kLinkedContents) << "written through a planted link";
     EXPECT_EQ(view.texts[IDC_STATUS], row.status);
     EXPECT_EQ(fake_dc25::CalledFunctions(), row.calls);
     ExpectCallArguments(station, 3, 192, 103);
@@ -139,9 +178,13 @@ TEST_P(CaptureFailureTest, ReportsAndCleansUp)
     EXPECT_EQ(fake_dc25::OpenCameras(), 0);
     EXPECT_EQ(sleeper.pauses, std::vector<uint32_t>(row.pauses, 100));
 
-    const std::optional<std::string> image = ReadFile(ImageFileName());
-    EXPECT_EQ(image.has_value(), row.imageStored);
-    if (row.obstacle == Obstacle::ImageOnFullDisk) {
+    if (row.obstacle == Obstacle::ImageIsLink) {
+        EXPECT_TRUE(fs::is_symlink(ImageFileName())) << "a planted link is refused and left alone";
+    } else {
+        const std::optional<std::string> image = ReadFile(ImageFileName());
+        EXPECT_EQ(image.has_value(), row.imageStored);
+    }
+    if (row.obstacle == Obstacle::DiskRefusesImage) {
         EXPECT_FALSE(fs::exists(fs::symlink_status(ImageFileName())));
     }
     if (row.imageStored) {
@@ -151,7 +194,7 @@ TEST_P(CaptureFailureTest, ReportsAndCleansUp)
     }
     EXPECT_STREQ(station.lastStamp, row.stamped ? kDefaultStamp : "");
     EXPECT_EQ(station.lastMessage, row.captionHandled ? "Hello" : "");
-    if (row.obstacle != Obstacle::CaptionIsDirectory) {
+    if (row.obstacle != Obstacle::CaptionIsDirectory && row.obstacle != Obstacle::CaptionIsLink) {
         EXPECT_EQ(ReadFile("message.txt"), row.captionHandled ? std::optional<std::string>("Hello") : std::nullopt);
     }
 }
@@ -192,12 +235,20 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"FileOpen", fake_dc25::Script{}, false, Obstacle::ImageIsDirectory,
                    "Say \"Cheese!\" Acquiring Picture FileOpen Failed Deleting Picture Finished Processing", kAll, 3,
                    false, true, true},
-        FailureRow{"FileWrite", fake_dc25::Script{}, false, Obstacle::ImageOnFullDisk,
+        FailureRow{"FileOpenLink", fake_dc25::Script{}, false, Obstacle::ImageIsLink,
+                   "Say \"Cheese!\" Acquiring Picture FileOpen Failed (image19991015083005.dc2 is a symbolic link) "
+                   "Deleting Picture Finished Processing",
+                   kAll, 3, false, true, true},
+        FailureRow{"FileWrite", fake_dc25::Script{}, false, Obstacle::DiskRefusesImage,
                    "Say \"Cheese!\" Acquiring Picture Creating Web Image FileWrite Failed Deleting Picture "
                    "Finished Processing",
                    kAll, 4, false, true, true},
         FailureRow{"CaptionFile", fake_dc25::Script{}, false, Obstacle::CaptionIsDirectory, kSuccess, kAll, 4, true,
                    true, true},
+        FailureRow{"CaptionLink", fake_dc25::Script{}, false, Obstacle::CaptionIsLink,
+                   "Say \"Cheese!\" Acquiring Picture Caption Refused (message.txt is a symbolic link) Creating Web "
+                   "Image Deleting Picture Finished Processing",
+                   kAll, 4, true, true, true},
         FailureRow{"DeletePicture", ScriptWith(&fake_dc25::Script::deletePicture, -4), false, Obstacle::None,
                    "Say \"Cheese!\" Acquiring Picture Creating Web Image Deleting Picture DeletePicture Failed "
                    "Finished Processing",

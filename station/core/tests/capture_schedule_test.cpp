@@ -116,6 +116,22 @@ TEST_F(ScheduleTest, StopBeforeAnyPicture)
     EXPECT_TRUE(fake_dc25::Calls().empty());
 }
 
+TEST_F(ScheduleTest, StopDoesNotEmptyAFileThroughALinkPlantedAsTheCaption)
+{
+    view.texts[IDC_MESSAGE] = "Hello";
+    station.OnTimer(kCaptureTimerId);
+    ASSERT_EQ(ReadFile("message.txt"), "Hello");
+    fs::create_directory("elsewhere");
+    WriteFile("elsewhere/precious.txt", "precious contents");
+    fs::remove("message.txt");
+    fs::create_symlink(fs::absolute("elsewhere/precious.txt"), "message.txt");
+
+    station.OnStop();
+    EXPECT_EQ(ReadFile("elsewhere/precious.txt"), "precious contents");
+    EXPECT_TRUE(fs::is_symlink("message.txt"));
+    EXPECT_EQ(station.status, "WebCam stopped Caption Refused (message.txt is a symbolic link)");
+}
+
 TEST_F(ScheduleTest, StopTwiceAfterPictures)
 {
     view.texts[IDC_MESSAGE] = "Hello";
