@@ -107,12 +107,13 @@ int main(int argc, char** argv) {
     };
     std::vector<double> before, after, cpuBefore, cpuAfter;
     const pictrex::DayLists lists(archive);
+    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
     for (int round = 0; round < kRounds; ++round) {
         for (bool withDayProducts : {false, true}) {
             const auto stamp = *pictrex::Stamp::Parse(StampOf(lastDay, lastDayPictures + round, withDayProducts ? 1 : 2));
             const double cpuStart = cpuMs();
             started = std::chrono::steady_clock::now();
-            pictrex::ArchivePicture(web, stamp, jpeg);
+            pictrex::ArchivePicture(archiveFolder, stamp, jpeg);
             if (withDayProducts) {
                 pictrex::WriteThumbnail(archive, stamp, picture);
                 lists.Add(stamp);

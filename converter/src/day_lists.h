@@ -13,10 +13,7 @@
 #include <vector>
 
 #include "stamp.h"
-
-namespace tessel {
-class WebDirectory;
-}
+#include "web_directory.h"
 
 namespace pictrex {
 

@@ -16,7 +16,7 @@
 #include "stamp.h"
 #include "text_renderer.h"
 #include "thumbnail.h"
-#include "web_directory.h"
+#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {

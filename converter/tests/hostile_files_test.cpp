@@ -21,7 +21,7 @@
 
 #include "exit_codes.h"
 #include "jpeg_io.h"
-#include "web_directory.h"
+#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {

@@ -14,7 +14,7 @@
 #include "scenes.h"
 #include "stamp.h"
 #include "text_renderer.h"
-#include "web_directory.h"
+#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {

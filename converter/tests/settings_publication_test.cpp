@@ -11,6 +11,7 @@
 #include "archive.h"
 #include "publication.h"
 #include "settings.h"
+#include "scratch_web_directory.h"
 #include "web_directory.h"
 
 namespace pictrex {

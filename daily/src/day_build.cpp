@@ -99,7 +99,8 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         const DayLists lists(archivePath);
         const std::vector<DayPicture> pictures = lists.Pictures(request.day);
         if (pictures.empty()) return {Result::NoPictures, "no pictures listed for " + request.day};
-        const int fps = pictrex::LoadSettings(request.webDirectory / "pictrex.ini").settings.timelapseFps;
+        const WebDirectory webDirectory = WebDirectory::Open(request.webDirectory);
+        const int fps = pictrex::LoadSettings(webDirectory).settings.timelapseFps;
         const WebDirectory archive = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
         const WebDirectory days = archive.Subdirectory(pictrex::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
 
@@ -134,7 +135,7 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         video.Publish();
         days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
         {
-            const pictrex::DirectoryLock lock(WebDirectory::Open(request.webDirectory), "pictrex.lock");
+            const pictrex::DirectoryLock lock(webDirectory, "pictrex.lock");
             if (!lists.RecordProducts(request.day, pictrex::VideoName(request.day), pictrex::KeogramName(request.day))) {
                 return {Result::Failed, request.day + " left the list of days while it was built"};
             }

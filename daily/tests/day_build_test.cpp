@@ -14,8 +14,7 @@
 #include "day_lists.h"
 #include "jpeg_io.h"
 #include "program_lookup.h"
-// The converter tests' scratch web directory (named like the library header web_directory.h).
-#include "../../converter/tests/web_directory.h"
+#include "scratch_web_directory.h"
 
 namespace tessel::daily {
 namespace {

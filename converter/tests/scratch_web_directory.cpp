@@ -1,4 +1,4 @@
-#include "web_directory.h"
+#include "scratch_web_directory.h"
 
 #include <algorithm>
 #include <fstream>
