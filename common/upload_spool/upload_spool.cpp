@@ -1,0 +1,198 @@
+#include "upload_spool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "uploader_launch.h"
+
+namespace tessel {
+namespace {
+
+constexpr std::size_t kLongestJobFile = 8192;
+constexpr std::size_t kLongestSettings = 1 << 20;
+constexpr std::string_view kJobSuffix = ".job";
+
+bool IsNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+}
+
+std::string_view FileName(std::string_view path) { return path.substr(path.rfind('/') + 1); }
+
+// A job file name that sorts after every earlier one of this and other processes: the time in
+// nanoseconds, the process and a counter.
+std::string NewJobName() {
+    static std::atomic<unsigned> counter{0};
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch()).count();
+    char name[80];
+    std::snprintf(name, sizeof name, "%020lld-%07d-%05u", static_cast<long long>(nanoseconds),
+                  static_cast<int>(getpid()), counter++ % 100000);
+    return std::string(name) + std::string(kJobSuffix);
+}
+
+bool IsJobName(std::string_view name) {
+    return name.size() > kJobSuffix.size() && name.substr(name.size() - kJobSuffix.size()) == kJobSuffix &&
+           name[0] != '.';
+}
+
+std::string LocalTimeText(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string iso = text;
+    if (iso.size() > 2) iso.insert(iso.size() - 2, ":");  // +0100 -> +01:00
+    return iso;
+}
+
+}  // namespace
+
+bool IsPublicPath(std::string_view path) {
+    if (path.empty() || path.size() > 1024) return false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const auto end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part[0] == '.') return false;
+        if (!std::all_of(part.begin(), part.end(), IsNameCharacter)) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool IsReplaceable(std::string_view path) {
+    const std::string_view name = FileName(path);
+    const auto digits = std::find_if(name.begin(), name.end(), [](char c) { return c < '0' || c > '9'; }) - name.begin();
+    return digits < 8;
+}
+
+TargetSpool::TargetSpool(const WebDirectory& web, const std::string& target, bool create)
+    : directory_(web.Subdirectory(kUploadSpoolName, DirectoryLinks::Refuse, create)
+                     .Subdirectory(target, DirectoryLinks::Refuse, create)) {}
+
+std::vector<UploadJob> TargetSpool::Jobs(std::vector<std::string>& refused) const {
+    std::vector<std::string> names = directory_.Names();
+    names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& n) { return !IsJobName(n); }),
+                names.end());
+    std::sort(names.begin(), names.end());
+    std::vector<UploadJob> jobs;
+    jobs.reserve(names.size());
+    for (auto& name : names) {
+        const FileRead read = directory_.Read(name, kLongestJobFile);
+        if (read.missing) continue;  // taken by a concurrent replacement
+        std::string path;
+        if (read.ok) {
+            const auto json = nlohmann::json::parse(read.bytes, nullptr, false);
+            if (json.is_object() && json.contains("path") && json["path"].is_string()) path = json["path"];
+        }
+        if (!IsPublicPath(path)) {
+            refused.push_back("job " + name + " refused: " + (read.ok ? "no public path in it" : read.error));
+            try {
+                directory_.RemoveRegularFile(name);
+            } catch (const FileError&) {
+                // Not a regular file: it stays, and is refused again next time.
+            }
+            continue;
+        }
+        jobs.push_back({std::move(name), std::move(path)});
+    }
+    return jobs;
+}
+
+UploadJob TargetSpool::Add(std::string_view path) const {
+    UploadJob job{NewJobName(), std::string(path)};
+    const nlohmann::json content = {{"path", job.path}};
+    directory_.ReplaceAtomically(job.file, content.dump() + "\n");
+    ::fsync(directory_.descriptor());  // the new name itself must survive a power loss
+    return job;
+}
+
+void TargetSpool::RemoveStaleTemporaries() const { directory_.RemoveAllStaleTemporaries(std::chrono::hours(1)); }
+
+void TargetSpool::Remove(const UploadJob& job) const {
+    try {
+        directory_.RemoveRegularFile(job.file);
+    } catch (const FileError&) {
+        // Something else under that name: not a job of ours any more.
+    }
+}
+
+UploadTargets LoadUploadTargets(const WebDirectory& web) {
+    const FileRead read = web.Read(kSettingsName, kLongestSettings);
+    if (!read.ok) return {};
+    return ParseUploadTargets(read.bytes);
+}
+
+void AppendUploadLog(const WebDirectory& web, std::time_t when, std::string_view text) {
+    try {
+        web.AppendLine(kUploadLogName, LocalTimeText(when) + " " + std::string(text) + "\n");
+    } catch (const FileError&) {
+        // The log is a courtesy; the queue itself is what must not be lost.
+    }
+}
+
+EnqueueOutcome EnqueueJobs(const WebDirectory& web, const std::vector<UploadTarget>& targets,
+                           const std::vector<std::string>& publicPaths, std::time_t now) {
+    EnqueueOutcome outcome;
+    std::vector<std::string> paths;
+    for (const auto& path : publicPaths) {
+        if (IsPublicPath(path)) {
+            if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+        } else {
+            outcome.notes.push_back("not queued, not a public path: " + nlohmann::json(path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        }
+    }
+    for (const auto& target : targets) {
+        try {
+            const TargetSpool spool(web, target.name, true);
+            std::vector<UploadJob> jobs = spool.Jobs(outcome.notes);
+            for (const auto& path : paths) {
+                const UploadJob added = spool.Add(path);
+                ++outcome.queued;
+                // The earlier jobs for this path are superseded: the file is read when it is sent.
+                std::erase_if(jobs, [&](const UploadJob& job) {
+                    if (job.path != path) return false;
+                    spool.Remove(job);
+                    return true;
+                });
+                jobs.push_back(added);
+            }
+            for (auto job = jobs.begin(); jobs.size() > target.queueLimit && job != jobs.end();) {
+                if (!IsReplaceable(job->path)) {
+                    ++job;
+                    continue;
+                }
+                spool.Remove(*job);
+                outcome.notes.push_back(target.name + ": queue over its limit of " + std::to_string(target.queueLimit) +
+                                        ", dropped " + job->path);
+                job = jobs.erase(job);
+            }
+        } catch (const FileError& e) {
+            outcome.notes.push_back(target.name + ": cannot queue: " + e.what());
+        }
+    }
+    for (const auto& note : outcome.notes) AppendUploadLog(web, now, note);
+    return outcome;
+}
+
+void EnqueueUploads(const std::filesystem::path& webDirectory, const std::vector<std::string>& publicPaths) {
+    try {
+        const WebDirectory web = WebDirectory::Open(webDirectory);
+        const UploadTargets configured = LoadUploadTargets(web);
+        if (configured.targets.empty()) return;
+        const std::time_t now = std::time(nullptr);
+        EnqueueJobs(web, configured.targets, publicPaths, now);
+        std::string error;
+        if (!StartUploaderUnlessRunning(web, error)) AppendUploadLog(web, now, "cannot start tessel-upload: " + error);
+    } catch (const std::exception&) {
+        // The web directory itself cannot be opened: the converter reports that on its own.
+    }
+}
+
+}  // namespace tessel
