@@ -16,6 +16,7 @@
 #include "raw_conversion.h"
 #include "run_log.h"
 #include "settings.h"
+#include "upload_spool.h"
 
 namespace pictrex {
 namespace {
@@ -62,6 +63,16 @@ public:
     }
 
     std::string Notes() const { return Joined(notes_, ", "); }
+
+    // The files this run published, relative to the web directory, for the upload targets.
+    std::vector<std::string> Published() const {
+        std::vector<std::string> published = published_;
+        std::error_code ignored;
+        if (!published.empty() && std::filesystem::is_regular_file(dir_ / "station.json", ignored)) {
+            published.emplace_back("station.json");
+        }
+        return published;
+    }
 
 private:
     void Convert() {
@@ -122,6 +133,7 @@ private:
             throw Failure{kWriteFailed, e.what()};
         }
         notes_.push_back("published");
+        published_.insert(published_.end(), {kWebImageName, kStatusName});
     }
 
     // Archives the picture and rebuilds the index; a failure of the index is returned, so that
@@ -133,6 +145,7 @@ private:
             throw Failure{kWriteFailed, e.what()};
         }
         notes_.push_back("archived");
+        published_.push_back(std::string(kArchiveDirectory) + "/" + invocation_.stamp.digits() + ".jpg");
         const int expired = DeleteExpiredPictures(dir_, settings_.archiveDays, environment_.now());
         if (expired > 0) notes_.push_back(std::to_string(expired) + " expired deleted");
 
@@ -144,6 +157,7 @@ private:
             return Failure{kIndexFailed, archindex->string() + " failed" + (said.empty() ? "" : ": " + said)};
         }
         notes_.push_back("index rebuilt");
+        published_.push_back(std::string(kArchiveDirectory) + "/index.html");
         return std::nullopt;
     }
 
@@ -169,6 +183,7 @@ private:
     const std::filesystem::path dir_;
     Settings settings_;
     std::vector<std::string> notes_;
+    std::vector<std::string> published_;
     bool fontLoaded_ = false;
     std::unique_ptr<TextRenderer> font_;
 };
@@ -199,6 +214,8 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
         outcome = "failed (exit " + std::to_string(exitCode) + "): " + failure->message;
         errors << "pictrex: " << failure->message << '\n';
     }
+    // Only queued: the uploader runs detached, so remote targets never slow a capture.
+    tessel::EnqueueUploads(environment.webDirectory, run.Published());
     const std::string notes = run.Notes();
     if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

@@ -22,7 +22,8 @@ struct LoadedSettings {
 };
 
 // "key = value" lines; blank lines, lines starting with '#' or ';' and "[section]" lines are
-// skipped. A bad value leaves the default in place and adds a warning.
+// skipped, and so are the lines of "[upload NAME]" sections (the upload targets, read by the
+// upload queue). A bad value leaves the default in place and adds a warning.
 LoadedSettings ParseSettings(std::string_view text);
 
 // The settings in `file`; a missing file gives the defaults without warnings.

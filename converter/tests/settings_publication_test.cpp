@@ -31,6 +31,16 @@ TEST(SettingsTest, BadValuesKeepTheDefaultsAndAreReported) {
     EXPECT_EQ(loaded.warnings[6], "pictrex.ini line 7 ignored: \"junk\"");
 }
 
+TEST(SettingsTest, UploadSectionsAreLeftToTheUploadQueue) {
+    // Keys of an [upload NAME] section are not the converter's: no warnings, and a "quality" in
+    // there does not change the picture quality; a later plain section is the converter's again.
+    const LoadedSettings loaded = ParseSettings(
+        "quality = 70\n[upload web]\nurl = sftp://cam@host/www/\nquality = 20\n[pictrex]\nbanner = off\n");
+    EXPECT_TRUE(loaded.warnings.empty());
+    EXPECT_EQ(loaded.settings.jpegQuality, 70);
+    EXPECT_FALSE(loaded.settings.banner);
+}
+
 TEST(SettingsTest, MissingFileGivesTheDefaults) {
     const LoadedSettings loaded = LoadSettings("/nonexistent/pictrex.ini");
     EXPECT_TRUE(loaded.warnings.empty());
