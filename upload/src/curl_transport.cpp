@@ -117,6 +117,10 @@ private:
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, kLowestSpeed);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(target_.lowSpeedTime + 0.5)));
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(target_.maxTime * 1000));
+        // A server that accepts a command and then stays silent (e.g. waiting on a lock held by a
+        // dead session) is given up as soon as a stalled transfer would be.
+        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         std::max(1L, static_cast<long>(std::max(target_.lowSpeedTime, target_.connectTimeout) + 0.5)));
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, Protocols());
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, DiscardResponse);
         if (!credentials_.user.empty()) curl_easy_setopt(c, CURLOPT_USERNAME, credentials_.user.c_str());

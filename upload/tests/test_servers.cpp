@@ -3,10 +3,14 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -82,6 +86,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::file
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // no server outlives a test run that was killed
         const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         const int in = ::open("/dev/null", O_RDONLY);
         ::dup2(in, 0);
@@ -96,8 +101,32 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::file
 
 ChildProcess::~ChildProcess() { Kill(); }
 
+// Every process below `root` (servers such as sshd start each session in a session of its own,
+// outside the server's process group).
+std::vector<pid_t> Descendants(pid_t root) {
+    std::vector<std::pair<pid_t, pid_t>> parents;  // (pid, parent)
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string stat = ReadFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        int parent = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) == 1) parents.emplace_back(std::stoi(name), parent);
+    }
+    std::vector<pid_t> found = {root};
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        for (const auto& [pid, parent] : parents) {
+            if (parent == found[i]) found.push_back(pid);
+        }
+    }
+    return found;
+}
+
 void ChildProcess::Signal(int signal) const {
-    if (!reaped_) ::kill(-pid_, signal);
+    if (reaped_) return;
+    ::kill(-pid_, signal);
+    for (const pid_t pid : Descendants(pid_)) ::kill(pid, signal);
 }
 
 std::optional<int> ChildProcess::Wait(double seconds) {
@@ -118,8 +147,8 @@ std::optional<int> ChildProcess::Wait(double seconds) {
 
 void ChildProcess::Kill() {
     if (reaped_) return;
-    ::kill(-pid_, SIGCONT);
-    ::kill(-pid_, SIGKILL);
+    Signal(SIGCONT);
+    Signal(SIGKILL);
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
@@ -187,7 +216,10 @@ std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skip
                           "anon_umask=022\nno_anon_password=YES\nanon_root=" + (d / "ftp").string() +
                           "\npasv_enable=YES\npasv_address=127.0.0.1\nconnect_from_port_20=NO\nseccomp_sandbox=NO\n"
                           "xferlog_enable=YES\nvsftpd_log_file=" + (d / "vsftpd.log").string() +
-                          "\nsecure_chroot_dir=/var/run/vsftpd/empty\n");
+                          "\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
+                          // A session whose client was killed lingers until its own timeout and
+                          // would hold a lock on the half-sent file over the next run's attempts.
+                          "lock_upload_files=NO\n");
             server->argv_ = {*vsftpd, (d / "vsftpd.conf").string()};
             server->root_ = d / "ftp/www";
             break;
@@ -307,8 +339,9 @@ std::string TestServer::SectionWithWrongCredentials(const std::string& name, con
 
 std::optional<std::string> TestServer::Remote(const std::string& path) const {
     if (kind_ != ServerKind::S3) {
-        if (!std::filesystem::exists(root_ / path)) return std::nullopt;
-        return ReadFile(root_ / path);
+        std::ifstream in(root_ / path, std::ios::binary);
+        if (!in) return std::nullopt;
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
     std::string body;
     CURL* curl = curl_easy_init();

@@ -107,6 +107,10 @@ TEST_P(ServerTest, PublicFilesArriveByteForByteUnderTheSameLayout) {
 }
 
 TEST_P(ServerTest, AReaderPollingTheRemotePictureNeverGetsAPartOfOne) {
+    if (GetParam() == ServerKind::S3) {
+        GTEST_SKIP() << "s3rver writes an object in place while it receives it, so its readers can see a part; "
+                        "an S3 PUT is whole by the service's own guarantee";
+    }
     Configure(server_->Section("remote"));
     const auto uploader = InProcessUploader();
     std::set<std::string> versions;
@@ -141,6 +145,7 @@ TEST_P(ServerTest, AReaderPollingTheRemotePictureNeverGetsAPartOfOne) {
 }
 
 TEST_P(ServerTest, WrongCredentialsGiveAClearErrorAndBackoffKeepTheJobAndShowNoSecret) {
+    if (GetParam() == ServerKind::S3) GTEST_SKIP() << "s3rver does not check secrets";
     std::string secret;
     Configure(server_->SectionWithWrongCredentials("remote", kQuickRetries, secret));
     WriteFile(web_ / "archive/20261210083005.jpg", PictureBytes(1000, 3));
@@ -243,9 +248,10 @@ TEST_P(ServerTest, AServerThatStopsReadingEndsTheTransferWithinItsBound) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     server_->Resume();
     EXPECT_FALSE(result.ok);
-    const bool namesTime = result.error.find("too slow") != std::string::npos ||
-                           result.error.find("timed out") != std::string::npos ||
-                           result.error.find("Timeout") != std::string::npos;
+    std::string error = result.error;
+    for (auto& c : error) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool namesTime = error.find("too slow") != std::string::npos || error.find("timed out") != std::string::npos ||
+                           error.find("timeout") != std::string::npos;
     EXPECT_TRUE(namesTime) << result.error;
     // Not a speed target: the bound is 4 s, anything near it shows the transfer was abandoned
     // rather than left hanging.
