@@ -248,10 +248,10 @@ TEST_P(ServerTest, AServerThatStopsReadingEndsTheTransferWithinItsBound) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     server_->Resume();
     EXPECT_FALSE(result.ok);
-    std::string error = result.error;
-    for (auto& c : error) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool namesTime = error.find("too slow") != std::string::npos || error.find("timed out") != std::string::npos ||
-                           error.find("timeout") != std::string::npos;
+    std::string said = result.error;
+    for (auto& c : said) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool namesTime = said.find("too slow") != std::string::npos || said.find("timed out") != std::string::npos ||
+                           said.find("timeout") != std::string::npos;
     EXPECT_TRUE(namesTime) << result.error;
     // Not a speed target: the bound is 4 s, anything near it shows the transfer was abandoned
     // rather than left hanging.
