@@ -337,6 +337,15 @@ std::string TestServer::SectionWithWrongCredentials(const std::string& name, con
     return section + extra;
 }
 
+std::vector<std::string> TestServer::CurlUploadCommand(const std::string& localFile, const std::string& path) const {
+    const std::string port = std::to_string(port_);
+    if (kind_ == ServerKind::Sftp) {
+        return {"/usr/bin/curl", "-sS", "--key", (dir_ / "user_key").string(), "--pubkey", (dir_ / "user_key.pub").string(),
+                "--ftp-create-dirs", "-T", localFile, "sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/" + path};
+    }
+    return {"/usr/bin/curl", "-sS", "-f", "-u", "cam:open-sesame", "-T", localFile, "http://127.0.0.1:" + port + "/" + path};
+}
+
 std::optional<std::string> TestServer::Remote(const std::string& path) const {
     if (kind_ != ServerKind::S3) {
         std::ifstream in(root_ / path, std::ios::binary);

@@ -57,6 +57,9 @@ public:
     std::optional<std::string> Remote(const std::string& path) const;
     // A response header of the remote file (S3 only: content type and cache lifetime are kept).
     std::string RemoteHeader(const std::string& path, const std::string& header) const;
+    // The command a user would script to send `localFile` to `path` with the curl tool
+    // (SFTP and WebDAV).
+    std::vector<std::string> CurlUploadCommand(const std::string& localFile, const std::string& path) const;
     // Where the remote files lie on disk (not for S3).
     std::filesystem::path root() const { return root_; }
 
