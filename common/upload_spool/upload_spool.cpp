@@ -109,8 +109,11 @@ UploadJob TargetSpool::Add(std::string_view path) const {
     UploadJob job{NewJobName(), std::string(path)};
     const nlohmann::json content = {{"path", job.path}};
     directory_.ReplaceAtomically(job.file, content.dump() + "\n");
-    ::fsync(directory_.descriptor());  // the new name itself must survive a power loss
     return job;
+}
+
+void TargetSpool::Flush() const {
+    if (::fsync(directory_.descriptor()) != 0) throw FileError(directory_.path().string() + ": cannot flush the queue");
 }
 
 void TargetSpool::RemoveStaleTemporaries() const { directory_.RemoveAllStaleTemporaries(std::chrono::hours(1)); }
@@ -163,6 +166,7 @@ EnqueueOutcome EnqueueJobs(const WebDirectory& web, const std::vector<UploadTarg
                 });
                 jobs.push_back(added);
             }
+            spool.Flush();
             for (auto job = jobs.begin(); jobs.size() > target.queueLimit && job != jobs.end();) {
                 if (!IsReplaceable(job->path)) {
                     ++job;

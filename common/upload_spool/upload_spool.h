@@ -45,8 +45,11 @@ public:
     // removed and reported in `refused`.
     std::vector<UploadJob> Jobs(std::vector<std::string>& refused) const;
 
-    // Queues `path` (a public path) and returns the job. Throws FileError.
+    // Queues `path` (a public path) and returns the job; the job's content is on disk, its name
+    // once Flush has returned. Throws FileError.
     UploadJob Add(std::string_view path) const;
+    // Flushes the names of the jobs added so far to disk (one flush for a run's jobs). Throws FileError.
+    void Flush() const;
 
     // Removes a job; a job already gone is fine.
     void Remove(const UploadJob& job) const;

@@ -74,6 +74,13 @@ bool Uploader::HasJobs() const {
 
 bool Uploader::SendQueued(Target& target, bool& pending, double& wakeAt) {
     const std::string& name = target.connection.target.name;
+    if (clock_.seconds() < target.retryAt) {
+        // Waiting after a failure, which left the job queued: the queue is not looked at again
+        // until the wait is over.
+        pending = true;
+        wakeAt = std::min(wakeAt, target.retryAt);
+        return false;
+    }
     std::vector<std::string> refused;
     std::vector<UploadJob> jobs;
     try {
@@ -86,10 +93,6 @@ bool Uploader::SendQueued(Target& target, bool& pending, double& wakeAt) {
     status_[name].queueLength = jobs.size();
     if (jobs.empty()) return false;
     pending = true;
-    if (clock_.seconds() < target.retryAt) {
-        wakeAt = std::min(wakeAt, target.retryAt);
-        return false;
-    }
     const TargetSpool spool(web_, name, false);
     const double turnEnds = clock_.seconds() + kTurnSeconds;
     std::vector<bool> done(jobs.size(), false);
