@@ -14,7 +14,6 @@
 namespace tessel {
 namespace {
 
-constexpr std::size_t kLongestJobFile = 8192;
 constexpr std::size_t kLongestSettings = 1 << 20;
 constexpr std::string_view kJobSuffix = ".job";
 
@@ -24,16 +23,32 @@ bool IsNameCharacter(char c) {
 
 std::string_view FileName(std::string_view path) { return path.substr(path.rfind('/') + 1); }
 
-// A job file name that sorts after every earlier one of this and other processes: the time in
-// nanoseconds, the process and a counter.
-std::string NewJobName() {
+// A job is an empty file whose name says everything: a part that sorts after every earlier job of
+// this and other processes (the time in nanoseconds, the process and a counter), then '+' and the
+// public path with its '/' written as '+', then ".job". Creating it needs no data written, and one
+// flush of the folder makes a whole run's jobs durable.
+constexpr char kPathMark = '+';
+constexpr std::size_t kLongestPath = 200;  // keeps a job's name within the 255 bytes a file name may have
+
+std::string NewJobName(std::string_view path) {
     static std::atomic<unsigned> counter{0};
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                  std::chrono::system_clock::now().time_since_epoch()).count();
     char name[80];
     std::snprintf(name, sizeof name, "%020lld-%07d-%05u", static_cast<long long>(nanoseconds),
                   static_cast<int>(getpid()), counter++ % 100000);
-    return std::string(name) + std::string(kJobSuffix);
+    std::string encoded(path);
+    std::replace(encoded.begin(), encoded.end(), '/', kPathMark);
+    return std::string(name) + kPathMark + encoded + std::string(kJobSuffix);
+}
+
+// The public path a job's name carries, or "" when the name carries none.
+std::string PathOfJob(std::string_view name) {
+    const auto mark = name.find(kPathMark);
+    if (mark == std::string_view::npos) return {};
+    std::string path(name.substr(mark + 1, name.size() - kJobSuffix.size() - mark - 1));
+    std::replace(path.begin(), path.end(), kPathMark, '/');
+    return IsPublicPath(path) ? path : std::string();
 }
 
 bool IsJobName(std::string_view name) {
@@ -54,7 +69,7 @@ std::string LocalTimeText(std::time_t when) {
 }  // namespace
 
 bool IsPublicPath(std::string_view path) {
-    if (path.empty() || path.size() > 1024) return false;
+    if (path.empty() || path.size() > kLongestPath) return false;
     std::size_t start = 0;
     while (start <= path.size()) {
         const auto end = std::min(path.find('/', start), path.size());
@@ -84,15 +99,9 @@ std::vector<UploadJob> TargetSpool::Jobs(std::vector<std::string>& refused) cons
     std::vector<UploadJob> jobs;
     jobs.reserve(names.size());
     for (auto& name : names) {
-        const FileRead read = directory_.Read(name, kLongestJobFile);
-        if (read.missing) continue;  // taken by a concurrent replacement
-        std::string path;
-        if (read.ok) {
-            const auto json = nlohmann::json::parse(read.bytes, nullptr, false);
-            if (json.is_object() && json.contains("path") && json["path"].is_string()) path = json["path"];
-        }
-        if (!IsPublicPath(path)) {
-            refused.push_back("job " + name + " refused: " + (read.ok ? "no public path in it" : read.error));
+        std::string path = PathOfJob(name);
+        if (path.empty()) {
+            refused.push_back("job " + name + " refused: it names no public path");
             try {
                 directory_.RemoveRegularFile(name);
             } catch (const FileError&) {
@@ -106,17 +115,15 @@ std::vector<UploadJob> TargetSpool::Jobs(std::vector<std::string>& refused) cons
 }
 
 UploadJob TargetSpool::Add(std::string_view path) const {
-    UploadJob job{NewJobName(), std::string(path)};
-    const nlohmann::json content = {{"path", job.path}};
-    directory_.ReplaceAtomically(job.file, content.dump() + "\n");
+    UploadJob job{NewJobName(path), std::string(path)};
+    directory_.OpenForWriting(job.file, WriteMode::CreateNew, 0644);
     return job;
 }
 
 void TargetSpool::Flush() const {
+    // The jobs are empty files: flushing the folder makes their names, and so the jobs, durable.
     if (::fsync(directory_.descriptor()) != 0) throw FileError(directory_.path().string() + ": cannot flush the queue");
 }
-
-void TargetSpool::RemoveStaleTemporaries() const { directory_.RemoveAllStaleTemporaries(std::chrono::hours(1)); }
 
 void TargetSpool::Remove(const UploadJob& job) const {
     try {

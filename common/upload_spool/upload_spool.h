@@ -1,6 +1,6 @@
 // The durable upload queue in the web directory: one folder per target under upload-spool/, one
-// small job file per file to send, written with fsync and rename so that it survives a killed
-// process or a power loss. Jobs are taken oldest first; a job is removed only once its file is
+// empty job file per file to send, named after it, and flushed to disk so that it survives a
+// killed process or a power loss. Jobs are taken oldest first; a job is removed only once its file is
 // in place on the remote side.
 #pragma once
 
@@ -22,7 +22,8 @@ inline constexpr std::string_view kUploadLockName = "upload.lock";
 inline constexpr std::string_view kSettingsName = "pictrex.ini";
 
 // True for a path that may be published: relative to the web directory, '/'-separated, made of
-// letters, digits, '.', '-' and '_' only, no empty, "." or ".." parts and no hidden names.
+// letters, digits, '.', '-' and '_' only, no empty, "." or ".." parts, no hidden names, at most
+// 200 characters.
 bool IsPublicPath(std::string_view path);
 
 // True for files whose newer content replaces the older (webcam.jpg, webcam.json, pages, lists):
@@ -41,21 +42,18 @@ public:
     // Opens (creating it when `create`) upload-spool/<target> in the web directory. Throws FileError.
     TargetSpool(const WebDirectory& web, const std::string& target, bool create);
 
-    // The queued jobs, oldest first. Job files that cannot be read or name no public path are
-    // removed and reported in `refused`.
+    // The queued jobs, oldest first. Job files that name no public path are removed and reported
+    // in `refused`.
     std::vector<UploadJob> Jobs(std::vector<std::string>& refused) const;
 
-    // Queues `path` (a public path) and returns the job; the job's content is on disk, its name
-    // once Flush has returned. Throws FileError.
+    // Queues `path` (a public path) and returns the job; it is on disk once Flush has returned.
+    // Throws FileError.
     UploadJob Add(std::string_view path) const;
     // Flushes the names of the jobs added so far to disk (one flush for a run's jobs). Throws FileError.
     void Flush() const;
 
     // Removes a job; a job already gone is fine.
     void Remove(const UploadJob& job) const;
-
-    // Removes job files half-written by a process killed more than an hour ago.
-    void RemoveStaleTemporaries() const;
 
 private:
     WebDirectory directory_;

@@ -39,11 +39,6 @@ Uploader::Uploader(const WebDirectory& web, std::vector<TargetConnection> target
     : web_(WebDirectory::Open(web.path())), clock_(std::move(clock)), status_(ReadUploadStatus(web)) {
     for (auto& connection : targets) {
         status_[connection.target.name].url = connection.target.url;
-        try {
-            TargetSpool(web_, connection.target.name, true).RemoveStaleTemporaries();
-        } catch (const FileError& e) {
-            AppendUploadLog(web_, clock_.now(), connection.target.name + ": " + e.what());
-        }
         targets_.push_back({std::move(connection)});
     }
 }

@@ -149,10 +149,13 @@ TEST_F(QueueTest, RefusedPathsAndForeignJobFilesAreReportedNotSent) {
     const std::vector<UploadTarget> targets = {Target("a")};
     const EnqueueOutcome outcome = EnqueueJobs(Web(), targets, {"../../etc/shadow", "webcam.jpg"}, 0);
     EXPECT_EQ(outcome.queued, 1);
-    WriteFile(dir_ / "upload-spool/a/00000000000000000000-0000000-00000.job", "{\"path\":\"/etc/shadow\"}");
-    WriteFile(dir_ / "upload-spool/a/00000000000000000000-0000000-00001.job", "not json");
+    // Job files planted by another account that name no public path are removed, not followed.
+    for (const char* planted : {"00000000000000000000-0000000-00000+..+..+etc+shadow.job",
+                                "00000000000000000000-0000000-00001.job", "00000000000000000000-0000000-00002+.job"}) {
+        WriteFile(dir_ / "upload-spool/a" / planted, "");
+    }
     EXPECT_EQ(QueuedPaths("a"), std::vector<std::string>{"webcam.jpg"});
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "upload-spool/a/00000000000000000000-0000000-00000.job"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "upload-spool/a"), {}), 1);
     EXPECT_NE(ReadFile(dir_ / "upload.log").find("not queued, not a public path: \"../../etc/shadow\""),
               std::string::npos);
 }

@@ -219,7 +219,19 @@ TEST_P(ServerTest, AnUploaderKilledMidTransferLeavesTheOldFileWholeAndTheNextRun
     {
         // The server is paused once the transfer has begun, so the kill lands in its middle.
         ChildProcess uploader({TESSEL_UPLOAD_PROGRAM, web_.path().string()}, web_ / "uploader.out");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (GetParam() == ServerKind::S3) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        } else {
+            const auto part = server_->root() / ".webcam.jpg.part";
+            const auto started = [&] {
+                std::error_code missing;
+                const auto size = std::filesystem::file_size(part, missing);
+                return !missing && size > 0;
+            };
+            for (int i = 0; i < 10000 && !started(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
         server_->Pause();
         uploader.Signal(SIGKILL);
         ASSERT_TRUE(uploader.Wait(10));
