@@ -346,6 +346,25 @@ std::vector<std::string> TestServer::CurlUploadCommand(const std::string& localF
     return {"/usr/bin/curl", "-sS", "-f", "-u", "cam:open-sesame", "-T", localFile, "http://127.0.0.1:" + port + "/" + path};
 }
 
+bool TestServer::ReceivingFile() const {
+    if (kind_ == ServerKind::S3) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return true;
+    }
+    // nginx receives a body in its temporary folder; the others write the hidden ".part" file.
+    const std::filesystem::path folder = kind_ == ServerKind::WebDav ? dir_ / "body" : root_;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+        std::error_code sizeError;
+        const auto name = entry.path().filename().string();
+        if ((kind_ == ServerKind::WebDav || name.ends_with(".part")) && entry.is_regular_file(sizeError) &&
+            entry.file_size(sizeError) > 0 && !sizeError) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<std::string> TestServer::Remote(const std::string& path) const {
     if (kind_ != ServerKind::S3) {
         std::ifstream in(root_ / path, std::ios::binary);

@@ -60,6 +60,8 @@ public:
     // The command a user would script to send `localFile` to `path` with the curl tool
     // (SFTP and WebDAV).
     std::vector<std::string> CurlUploadCommand(const std::string& localFile, const std::string& path) const;
+    // True once some bytes of an upload have reached the server (S3: a moment after the call).
+    bool ReceivingFile() const;
     // Where the remote files lie on disk (not for S3).
     std::filesystem::path root() const { return root_; }
 

@@ -219,18 +219,8 @@ TEST_P(ServerTest, AnUploaderKilledMidTransferLeavesTheOldFileWholeAndTheNextRun
     {
         // The server is paused once the transfer has begun, so the kill lands in its middle.
         ChildProcess uploader({TESSEL_UPLOAD_PROGRAM, web_.path().string()}, web_ / "uploader.out");
-        if (GetParam() == ServerKind::S3) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        } else {
-            const auto part = server_->root() / ".webcam.jpg.part";
-            const auto started = [&] {
-                std::error_code missing;
-                const auto size = std::filesystem::file_size(part, missing);
-                return !missing && size > 0;
-            };
-            for (int i = 0; i < 10000 && !started(); ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+        for (int i = 0; i < 10000 && !server_->ReceivingFile(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         server_->Pause();
         uploader.Signal(SIGKILL);
@@ -239,7 +229,7 @@ TEST_P(ServerTest, AnUploaderKilledMidTransferLeavesTheOldFileWholeAndTheNextRun
     }
     EXPECT_EQ(server_->Remote("webcam.jpg"), before);
     EXPECT_EQ(Queued("remote"), std::vector<std::string>{"webcam.jpg"});
-    ASSERT_EQ(RunUploader(), 0);
+    ASSERT_EQ(RunUploader(), 0) << ReadFile(web_ / "upload.log");
     const auto remote = server_->Remote("webcam.jpg");
     ASSERT_TRUE(remote);
     EXPECT_EQ(remote->size(), after.size());
