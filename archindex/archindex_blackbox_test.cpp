@@ -1,10 +1,12 @@
 // Runs the built archindex in scratch web directories and checks the page
 // bytes, the exit status and both output streams.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -137,6 +139,11 @@ std::vector<PageCase> PageCases() {
        {{"#1 100%?.jpg"}}, Page({Link("%231%20100%25%3F.jpg", "#1 100%?.jpg")}), "", {}},
       {"UnreservedPunctuationKept",
        {{"a-b_c~d.e.jpg"}}, Page({PlainLink("a-b_c~d.e.jpg")}), "", {}},
+      {"ControlBytes",
+       {{"a\r\nb.jpg"}, {"c\x01\x1f\x7f\t.jpg"}, {"\n.jpg"}},
+       Page({Link("%0A.jpg", "&#10;.jpg"), Link("a%0D%0Ab.jpg", "a&#13;&#10;b.jpg"),
+             Link("c%01%1F%7F%09.jpg", "c&#1;&#31;&#127;&#9;.jpg")}),
+       "", {}},
       {"NonUtf8Bytes",
        {{"caf\xe9\xff.jpg"}}, Page({Link("caf%E9%FF.jpg", "caf\xe9\xff.jpg")}), "", {}},
       {"LongestPlainName",
@@ -280,19 +287,64 @@ TEST(ArchindexWriteFailure, FullDiskKeepsOldPage) {
   ExpectFailedWriteLeftAllAsItWas(result, before, scratch.path());
 }
 
-// Needs no privileges: a file size limit makes the writes fail the same way.
-TEST(ArchindexWriteFailure, FileSizeLimitKeepsOldPage) {
+// Needs no privileges: a file size limit makes the writes fail the same way,
+// whether the signal such a write raises is ignored by whoever started the
+// program or left at its default, which would kill it.
+class FileSizeLimitTest : public ::testing::TestWithParam<void (*)(int)> {};
+
+TEST_P(FileSizeLimitTest, KeepsOldPage) {
   const ScratchDirectory web;
   MakeLargeArchiveWithOldPage(web.path());
   const auto before = SnapshotTree(web.path());
 
-  const ProcessResult result = RunProgram(kProgram, web.path(), {}, [] {
-    std::signal(SIGXFSZ, SIG_IGN);  // a failing write, not a killed process
+  const auto disposition = GetParam();
+  const ProcessResult result = RunProgram(kProgram, web.path(), {}, [disposition] {
+    std::signal(SIGXFSZ, disposition);
     const rlimit limit{4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
   });
 
   ExpectFailedWriteLeftAllAsItWas(result, before, web.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(ArchindexWriteFailure, FileSizeLimitTest,
+                         ::testing::Values(SIG_IGN, SIG_DFL), [](const auto& info) {
+                           return std::string(info.param == SIG_IGN ? "SignalIgnored" : "SignalDefault");
+                         });
+
+// A killed run leaves its temporary page behind; the next run removes it once
+// it is old, and nothing else: not a fresh one (another run may be writing
+// it), not other names, not a link of that name nor what it points to.
+TEST(ArchindexTemporaryFile, StaleOnesAreRemoved) {
+  const ScratchDirectory web;
+  MakeArchiveWithOldPage(web.path());
+  const fs::path archive = web.path() / "archive";
+  const fs::path outside = web.path() / "outside.txt";
+  WriteFile(outside, "kept");
+  const auto hour_ago = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  const std::vector<std::string> stale = {".index.html.4242.0", ".index.html.1.17"};
+  const std::vector<std::string> kept = {".index.html.4243.0", ".index.html.bak", ".index.html.12.x",
+                                         ".other.html.1.0"};
+  for (const std::string& name : stale) WriteFile(archive / name, "stale");
+  for (const std::string& name : kept) WriteFile(archive / name, "kept");
+  fs::create_symlink(outside, archive / ".index.html.77.0");
+  const timespec link_hour_ago[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (archive / ".index.html.77.0").c_str(), link_hour_ago, AT_SYMLINK_NOFOLLOW), 0);
+  for (const std::string& name : {stale[0], stale[1], kept[1], kept[2], kept[3]}) {
+    fs::last_write_time(archive / name, hour_ago);
+  }
+  auto expected = SnapshotTree(web.path());
+  for (const std::string& name : stale) expected.erase("archive/" + name);
+  expected["archive/index.html"] = Page({PlainLink("a.jpg")});
+
+  const ProcessResult result = RunProgram(kProgram, web.path(), {});
+
+  ASSERT_TRUE(result.exited);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(fs::is_symlink(archive / ".index.html.77.0"));
+  auto after = SnapshotTree(web.path());
+  EXPECT_EQ(after, expected);
 }
 
 TEST(ArchindexTemporaryFile, CannotBeCreatedKeepsOldPage) {

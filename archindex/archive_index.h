@@ -13,7 +13,8 @@ struct RunOutcome {
 
 // Changes into the subdirectory "archive" of the current directory and
 // rebuilds "index.html" there, listing every "*.jpg" entry in byte order.
-// The old page is replaced only by a completely written new one.
+// The old page is replaced only by a completely written new one. Temporary
+// pages that killed runs left behind are removed once a few minutes old.
 RunOutcome BuildArchiveIndex();
 
 }  // namespace archindex

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace archindex {
 namespace {
 
@@ -31,8 +33,10 @@ INSTANTIATE_TEST_SUITE_P(
                       EscapeCase{"&<>\"'", "&amp;&lt;&gt;&quot;&#39;", "%26%3C%3E%22%27"},
                       EscapeCase{"a b/c\\d", "a b/c\\d", "a%20b%2Fc%5Cd"},
                       EscapeCase{"&x&", "&amp;x&amp;", "%26x%26"},
-                      EscapeCase{std::string("\x01\x7f\x80\xff", 4), std::string("\x01\x7f\x80\xff", 4),
-                                 "%01%7F%80%FF"}));
+                      EscapeCase{std::string("\x01\x7f\x80\xff", 4), std::string("&#1;&#127;\x80\xff", 12),
+                                 "%01%7F%80%FF"},
+                      EscapeCase{std::string("a\r\nb\0\t\x1f c", 9), "a&#13;&#10;b&#0;&#9;&#31; c",
+                                 "a%0D%0Ab%00%09%1F%20c"}));
 
 }  // namespace
 }  // namespace archindex

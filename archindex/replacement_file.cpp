@@ -1,12 +1,16 @@
 #include "replacement_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <optional>
+#include <string_view>
 
 namespace archindex {
 namespace {
@@ -31,6 +35,19 @@ TargetState InspectTarget(const std::string& target) {
 // A hidden name beside the target, unique to this process and attempt.
 std::string TemporaryName(const std::string& target, int attempt) {
   return "." + target + "." + std::to_string(getpid()) + "." + std::to_string(attempt);
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether `name` is one that TemporaryName gives for `target`: ".<target>.<pid>.<attempt>".
+bool IsTemporaryName(std::string_view name, const std::string& target) {
+  const std::string prefix = "." + target + ".";
+  if (!name.starts_with(prefix)) return false;
+  const std::string_view rest = name.substr(prefix.size());
+  const std::size_t dot = rest.find('.');
+  return dot != std::string_view::npos && AllDigits(rest.substr(0, dot)) && AllDigits(rest.substr(dot + 1));
 }
 
 // Creates the temporary file exclusively, so that it never clobbers another
@@ -58,6 +75,20 @@ std::unique_ptr<ReplacementFile> ReplacementFile::Open(const std::string& target
   // default permissions of a new file, which is no reason to give up.
   if (state.permissions) (void)fchmod(fd, *state.permissions);
   return std::unique_ptr<ReplacementFile>(new ReplacementFile(target, std::move(temporary), fd));
+}
+
+void ReplacementFile::RemoveStaleTemporaries(const std::string& target, std::chrono::seconds age) {
+  DIR* directory = opendir(".");
+  if (directory == nullptr) return;
+  const int fd = dirfd(directory);
+  const time_t cutoff = time(nullptr) - static_cast<time_t>(age.count());
+  while (const dirent* entry = readdir(directory)) {
+    if (!IsTemporaryName(entry->d_name, target)) continue;
+    struct stat status {};
+    if (fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(status.st_mode) && status.st_mtime < cutoff) (void)unlinkat(fd, entry->d_name, 0);
+  }
+  closedir(directory);
 }
 
 ReplacementFile::ReplacementFile(std::string target, std::string temporary, int fd)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,12 @@ class ReplacementFile {
   // permission bit (read-only, which holds even for the superuser), the
   // caller may not write it, or the temporary file cannot be created.
   static std::unique_ptr<ReplacementFile> Open(const std::string& target);
+
+  // Removes the temporary files of replacements of `target` in the current
+  // directory that were last written more than `age` ago: left by a run
+  // that was killed before it could clean up. Only regular files named as
+  // this class names them are removed; a link of that name is left alone.
+  static void RemoveStaleTemporaries(const std::string& target, std::chrono::seconds age);
 
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;

@@ -1,5 +1,6 @@
 // The converter's stages on one picture: raw to RGB (the target is 5 ms for high resolution),
-// and the rest of a run for comparison.
+// and the rest of a run for comparison; and fitting captions of up to the Message box's
+// 32 767 characters to the strip (the target is a few milliseconds at any length).
 #include <benchmark/benchmark.h>
 
 #include "banner.h"
@@ -32,6 +33,25 @@ void BannerAndJpeg(benchmark::State& state) {
     }
 }
 BENCHMARK(BannerAndJpeg)->Unit(benchmark::kMillisecond);
+
+// A caption of `state.range(0)` characters, mixed one- and two-byte, fitted to `state.range(1)`
+// pixels: 300 is about the room the banner of a high-resolution picture leaves; the huge width
+// makes the fitting walk the whole caption, its worst case.
+void CaptionFit(benchmark::State& state) {
+    std::string note;
+    auto font = TextRenderer::Load(DefaultFontFiles(), note);
+    if (!font) {
+        state.SkipWithError(note.c_str());
+        return;
+    }
+    std::string caption;
+    for (int64_t i = 0; i < state.range(0); ++i) caption += i % 7 == 6 ? "\xc3\xbc" : "a";
+    for (auto _ : state) benchmark::DoNotOptimize(font->Fit(caption, 16, static_cast<int>(state.range(1))));
+}
+BENCHMARK(CaptionFit)
+    ->ArgsProduct({{1000, 4096, 32767}, {300, 1 << 30}})
+    ->ArgNames({"characters", "width"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pictrex::bench

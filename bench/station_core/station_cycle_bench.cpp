@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <malloc.h>
 #include <string>
 #include <vector>
 
+#include "bench_station_parts.h"
 #include "control_ids.h"
 #include "fake_dc25.h"
 #include "station_dialog.h"
@@ -23,64 +23,13 @@
 namespace {
 
 using namespace tessel;
-
-// Holds the bound controls' values in fixed slots, so the view itself does not grow.
-class SlotView final : public StationView {
-public:
-    std::string ControlText(int id) const override { return Slot(id); }
-    void SetControlText(int id, const std::string& text) override { Slot(id) = text; }
-    int32_t ComboIndex(int id) const override { return combos_[ComboSlot(id)]; }
-    void SetComboIndex(int id, int32_t index) override { combos_[ComboSlot(id)] = index; }
-    int32_t CheckState(int) const override { return archive_; }
-    void SetCheckState(int, int32_t state) override { archive_ = state; }
-    void ReportInvalidField(int, const std::string&) override {}
-    void RepaintNow() override {}
-
-private:
-    std::string& Slot(int id) const { return id == IDC_STATUS ? status_ : id == IDC_REFRESH ? refresh_ : message_; }
-    static int ComboSlot(int id) { return id == IDC_PORT ? 0 : id == IDC_SPEED ? 1 : 2; }
-
-    mutable std::string status_, refresh_, message_;
-    int32_t combos_[3] = {};
-    int32_t archive_ = 0;
-};
-
-class NullTimer final : public CaptureTimer {
-public:
-    void Arm(uint32_t, uint32_t milliseconds) override { lastWait = milliseconds; }
-    void Kill(uint32_t) override {}
-    uint32_t lastWait = 0;
-};
-
-class CountingSleeper final : public Sleeper {
-public:
-    void Sleep(uint32_t) override { ++pauses; }
-    uint64_t pauses = 0;
-};
+using namespace tessel::bench;
 
 class CountingLauncher final : public ConverterLauncher {
 public:
     void Start(const std::string&) override { ++starts; }
     uint64_t starts = 0;
 };
-
-struct Memory {
-    long residentKiB = 0;
-    std::size_t heapInUse = 0;
-};
-
-Memory MeasureMemory()
-{
-    Memory memory;
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            memory.residentKiB = std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    memory.heapInUse = mallinfo2().uordblks;
-    return memory;
-}
 
 double Percentile(std::vector<double> values, double fraction)
 {

@@ -58,6 +58,12 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 21;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("TESSEL_TEST_HOOK", "first-paint", 1);
+    // The window claims its working directory as a web directory (station.lock): give it a scratch one.
+    char scratch[] = "/tmp/window-startup-bench-XXXXXX";
+    if (mkdtemp(scratch) == nullptr || chdir(scratch) != 0) {
+        std::fprintf(stderr, "window_startup_bench: cannot make a scratch directory\n");
+        return 1;
+    }
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const double ms = OneStart();
@@ -67,6 +73,8 @@ int main(int argc, char** argv) {
         }
         times.push_back(ms);
     }
+    std::remove((std::string(scratch) + "/station.lock").c_str());
+    rmdir(scratch);
     std::sort(times.begin(), times.end());
     std::printf("start-up to first painted window, %d runs: median %.1f ms, min %.1f ms, max %.1f ms "
                 "(target <= 300 ms)\n",

@@ -29,28 +29,38 @@ int SequenceLength(unsigned char lead) {
     return 0;
 }
 
+struct CodePoint {
+    char32_t code;
+    std::size_t bytes;  // length of its UTF-8 sequence; 1 for a malformed byte
+};
+
+// The character that starts at byte `at` of `text`; a malformed byte is U+FFFD on its own.
+CodePoint NextCodePoint(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const int length = SequenceLength(lead);
+    bool valid = length > 0 && at + length <= text.size();
+    char32_t code = valid ? (length == 1 ? lead : lead & (0x7F >> length)) : 0;
+    for (int k = 1; valid && k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        valid = (next & 0xC0) == 0x80;
+        code = (code << 6) | (next & 0x3F);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (!valid || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {kReplacement, 1};
+    return {code, static_cast<std::size_t>(length)};
+}
+
+constexpr char32_t kEllipsisCode = 0x2026;
+constexpr std::string_view kEllipsis = "\u2026";
+
 }  // namespace
 
 std::vector<char32_t> DecodeUtf8(std::string_view text) {
     std::vector<char32_t> out;
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = SequenceLength(lead);
-        bool valid = length > 0 && i + length <= text.size();
-        char32_t code = valid ? (length == 1 ? lead : lead & (0x7F >> length)) : 0;
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-        if (!valid || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            out.push_back(kReplacement);
-            ++i;
-        } else {
-            out.push_back(code);
-            i += length;
-        }
+        const CodePoint c = NextCodePoint(text, i);
+        out.push_back(c.code);
+        i += c.bytes;
     }
     return out;
 }
@@ -86,27 +96,38 @@ TextRenderer::TextRenderer(std::unique_ptr<FreeTypeState> state, std::filesystem
 
 TextRenderer::~TextRenderer() = default;
 
+long TextRenderer::Advance(char32_t code) {
+    return FT_Load_Char(state_->face, code, FT_LOAD_DEFAULT) == 0 ? state_->face->glyph->advance.x : 0;
+}
+
 int TextRenderer::Measure(std::string_view text, int pixelHeight) {
     FT_Set_Pixel_Sizes(state_->face, 0, static_cast<FT_UInt>(pixelHeight));
     long advance = 0;
-    for (char32_t code : DecodeUtf8(text)) {
-        if (FT_Load_Char(state_->face, code, FT_LOAD_DEFAULT) == 0) advance += state_->face->glyph->advance.x;
-    }
+    for (char32_t code : DecodeUtf8(text)) advance += Advance(code);
     return static_cast<int>(advance >> 6);
 }
 
+// One pass over the text, each glyph measured once. Advances never go back, so the widths of
+// the text's starts only grow: the walk remembers the last start that still leaves room for
+// the ellipsis and stops at the first glyph that overruns the width. A caption of any length
+// costs no more than the glyphs that fit on the strip.
 std::string TextRenderer::Fit(std::string_view text, int pixelHeight, int width) {
-    if (Measure(text, pixelHeight) <= width) return std::string(text);
-    static constexpr std::string_view kEllipsis = "\u2026";
-    std::string kept(text);
-    while (!kept.empty()) {
-        // Drop the last whole character.
-        std::size_t cut = kept.size() - 1;
-        while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80) --cut;
-        kept.resize(cut);
-        if (Measure(kept + std::string(kEllipsis), pixelHeight) <= width) return kept + std::string(kEllipsis);
+    FT_Set_Pixel_Sizes(state_->face, 0, static_cast<FT_UInt>(pixelHeight));
+    const long ellipsis = Advance(kEllipsisCode);
+    long used = 0;
+    std::size_t keptBytes = 0;  // the longest start that fits with the ellipsis after it
+    const bool ellipsisFits = ellipsis >> 6 <= width;
+    for (std::size_t at = 0; at < text.size();) {
+        const CodePoint c = NextCodePoint(text, at);
+        used += Advance(c.code);
+        if (used >> 6 > width) {
+            if (!ellipsisFits) return {};
+            return std::string(text.substr(0, keptBytes)).append(kEllipsis);
+        }
+        at += c.bytes;
+        if ((used + ellipsis) >> 6 <= width) keptBytes = at;
     }
-    return {};
+    return std::string(text);
 }
 
 void TextRenderer::Draw(Image& image, int left, int baseline, std::string_view text, int pixelHeight, TextColour colour) {

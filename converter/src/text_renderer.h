@@ -29,10 +29,14 @@ public:
     // Draws `text` with its baseline at `baseline`, starting at `left`, clipped to the picture.
     void Draw(Image& image, int left, int baseline, std::string_view text, int pixelHeight, TextColour colour);
     // The longest start of `text` (whole characters) that fits in `width` pixels, with an ellipsis
-    // appended when it had to be shortened.
+    // appended when it had to be shortened; empty when not even the ellipsis fits. Costs one
+    // glyph measurement per character kept, whatever the text's length.
     std::string Fit(std::string_view text, int pixelHeight, int width);
 
 private:
+    // Horizontal advance of one character in 1/64 pixel at the size last set; 0 when the font
+    // cannot load it.
+    long Advance(char32_t code);
     struct FreeTypeState;
     explicit TextRenderer(std::unique_ptr<FreeTypeState> state, std::filesystem::path fontFile);
     std::unique_ptr<FreeTypeState> state_;

@@ -24,7 +24,9 @@ const char* const kEmulatorUsage =
     "  --stall-after N         stop answering after N bytes of picture data\n"
     "  --hangup-after N        hang up (as an unplugged adapter) after N bytes of picture data\n"
     "  --refuse CODE           answer command CODE (hex, e.g. 77) with E1; may be repeated\n"
-    "  --verbose               log every command on standard error\n";
+    "  --verbose               log every command on standard error\n"
+    "  --help                  print this help and exit\n"
+    "  --version               print the version and exit\n";
 
 int EmulatorOptions::EffectiveCapacity() const {
     if (capacity > 0) return capacity;

@@ -7,12 +7,14 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <string>
 
 #include "camera_emulator.h"
 #include "camera_line.h"
 #include "emulator_options.h"
 #include "pseudo_terminal.h"
+#include "standard_options.h"
 
 namespace {
 
@@ -53,6 +55,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = tessel::AnswerStandardOption(argc, argv, {"dc2x-emulator", dc2x::kEmulatorUsage}, std::cout)) {
+        return *status;
+    }
     std::string error;
     const auto options = dc2x::ParseEmulatorOptions(argc, argv, error);
     if (!options) {

@@ -77,16 +77,25 @@ CameraStatus CameraSession::QueryStatus() {
 }
 
 // A DC20 sends the snap's D1 at the power-up speed whatever speed is set, and its 00 at the
-// set speed again.
+// set speed again. A refusal does not come as that D1: the host goes back to the set speed
+// whatever it read, so that it stays in step with the camera, and asks for the status to tell
+// a refusal (the camera answers) from a camera that is gone.
 void CameraSession::SnapDc20() {
     const int setBaud = port_->baud();
     link_.Send(dc2x::Command::Snap);
-    if (setBaud != dc2x::kPowerUpBaud) {
+    if (setBaud == dc2x::kPowerUpBaud) {
+        link_.Expect(dc2x::kAccepted, link_.timeouts().reply, "snap");
+    } else {
         port_->Drain();
         port_->SetSpeed(dc2x::kPowerUpBaud, /*discardInput=*/false);
+        uint8_t reply = 0;
+        const bool answered = link_.TryReadByte(reply, link_.timeouts().reply);
+        port_->SetSpeed(setBaud, /*discardInput=*/false);
+        if (!answered || reply != dc2x::kAccepted) {
+            QueryStatus();
+            throw CameraError(DC25_E_REFUSED, "snap not accepted");
+        }
     }
-    link_.Expect(dc2x::kAccepted, link_.timeouts().reply, "snap");
-    if (setBaud != dc2x::kPowerUpBaud) port_->SetSpeed(setBaud, /*discardInput=*/false);
     link_.Expect(dc2x::kDone, link_.timeouts().slowAction, "snap completion");
 }
 

@@ -88,9 +88,11 @@ dc2x::Model ModelOfCode(int32_t code) {
     BadCall("unknown model code " + std::to_string(code));
 }
 
+// The code is a baud rate in hundreds; it is compared with the known speeds before it is
+// multiplied, so that no caller's value can overflow.
 int BaudOfSpeedCode(int32_t code) {
     if (code == kAutoSpeedCode) return kFastestBaud;
-    if (code > 0 && dc2x::SpeedByBaud(code * 100)) return code * 100;
+    if (code > 0 && code <= kFastestBaud / 100 && dc2x::SpeedByBaud(code * 100)) return code * 100;
     throw CameraError(DC25_E_UNSUPPORTED_SPEED, "speed code " + std::to_string(code) + " is not supported");
 }
 

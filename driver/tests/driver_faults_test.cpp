@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <limits>
+#include <thread>
 
 #include "driver_fixture.h"
 
@@ -167,13 +169,52 @@ TEST_F(DriverTest, ABufferTooSmallIsRefusedWithoutWriting) {
     EXPECT_EQ(DC25_GetNativePicture(&r.camera, 0, &r.picture, nullptr, &r.downloadWord), DC25_E_BUFFER_TOO_SMALL);
 }
 
-TEST_F(DriverTest, ARefusedSnapFailsTheTake) {
-    StartEmulator({"--refuse", "77"});
-    StationRecords& r = Records();
+// The speed the emulator's camera was last set to, from its log; 9600 when never changed.
+int LastCameraSpeed(const std::string& log) {
+    const std::string mark = "speed now ";
+    const std::size_t at = log.rfind(mark);
+    return at == std::string::npos ? 9600 : std::stoi(log.substr(at + mark.size()));
+}
+
+// The emulator logs a speed change just after its reply: gives it a moment to get there.
+int SettledCameraSpeed(const EmulatorProcess& emulator, int expected) {
+    const auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int speed = LastCameraSpeed(emulator.Log());
+    while (speed != expected && std::chrono::steady_clock::now() < stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        speed = LastCameraSpeed(emulator.Log());
+    }
+    return speed;
+}
+
+class RefusedSnap : public DriverTest, public ::testing::WithParamInterface<int32_t> {};
+
+// Both models: a refused snap is a refusal, and the camera and the host stay in step, so that
+// closing sets the camera back to its power-up speed. (A DC20 answers the snap at 9600, so its
+// refusal is the one that tests whether the host returns to the set speed.)
+TEST_P(RefusedSnap, FailsTheTakeAndClosingRestoresThePowerUpSpeed) {
+    EmulatorProcess& emulator = StartEmulator({"--model", GetParam() == kDc20Code ? "dc20" : "dc25", "--refuse", "77"});
+    StationRecords& r = Records(1, GetParam());
     OpenCamera(r);
     EXPECT_EQ(DC25_TakePicture(&r.camera, 0, 0, &r.picture, 0), DC25_E_REFUSED);
     EXPECT_EQ(DC25_DeletePicture(&r.camera, 0, -1), DC25_E_BAD_CALL) << "no picture was taken";
     EXPECT_EQ(DC25_CloseCamera(&r.camera), DC25_OK);
+    EXPECT_EQ(SettledCameraSpeed(emulator, 9600), 9600) << emulator.Log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, RefusedSnap, ::testing::Values(kDc20Code, kDc25Code),
+                         [](const auto& info) { return info.param == kDc20Code ? "Dc20" : "Dc25"; });
+
+// Speed codes far outside the known ones are refused before any arithmetic on them.
+TEST_F(DriverTest, UnknownSpeedCodesAreUnsupported) {
+    StartEmulator({});
+    for (const int32_t speed : {-1, 1, 95, 1153, 21474837, std::numeric_limits<int32_t>::max(),
+                                std::numeric_limits<int32_t>::min()}) {
+        StationRecords& r = Records(1, kDc25Code, speed);
+        ASSERT_EQ(DC25_OpenDriver(&r.openInfo, &r.driver), DC25_OK);
+        EXPECT_EQ(DC25_OpenCamera(&r.camera), DC25_E_UNSUPPORTED_SPEED) << "speed " << speed;
+        EXPECT_EQ(DC25_CloseDriver(&r.driver), DC25_OK);
+    }
 }
 
 TEST_F(DriverTest, AFullCameraTakesNoPicture) {

@@ -8,6 +8,7 @@
 #include "clock.h"
 #include "converter_launcher.h"
 #include "station_dialog.h"
+#include "station_observer.h"
 
 namespace tessel {
 namespace {
@@ -34,6 +35,9 @@ bool StationDialog::OnTimer(uint32_t id)
     } catch (const std::exception& error) {
         // The cycle has closed what it opened; the series goes on with the next tick.
         std::fprintf(stderr, "tessel: capture cycle ended early: %s\n", error.what());
+    }
+    if (observer_ != nullptr) {
+        observer_->CycleFinished(start, status);
     }
     ArmNextCycle(start);
     return true;
@@ -65,6 +69,9 @@ void StationDialog::OnStop()
     }
     status = "WebCam stopped";
     UpdateData(false);
+    if (observer_ != nullptr) {
+        observer_->Stopped(status);
+    }
 }
 
 }  // namespace tessel

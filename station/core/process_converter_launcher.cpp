@@ -7,6 +7,7 @@
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 
 #include "program_lookup.h"
 
@@ -66,6 +67,18 @@ std::size_t ProcessConverterLauncher::RunningCount()
 {
     ReapFinished();
     return running_.size();
+}
+
+bool ProcessConverterLauncher::WaitForAll(std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (RunningCount() != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 void ProcessConverterLauncher::ReapFinished()

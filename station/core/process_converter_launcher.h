@@ -4,6 +4,7 @@
 // the next start, so they do not linger as zombies.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -22,6 +23,9 @@ public:
 
     // Converters started and not yet seen to end.
     std::size_t RunningCount();
+    // Waits until every converter started has ended, at most `limit`, so that a program ending
+    // does not take the last picture with it. False when some still run.
+    bool WaitForAll(std::chrono::milliseconds limit);
 
 private:
     void ReapFinished();

@@ -19,6 +19,7 @@ class Clock;
 class ConverterLauncher;
 class DataExchange;
 class Sleeper;
+class StationObserver;
 class StationView;
 
 class StationDialog {
@@ -50,6 +51,9 @@ public:
     bool OnTimer(uint32_t id);
     // Stop button: stops the timer, empties message.txt, gives the converter its final call.
     void OnStop();
+
+    // `observer` (or nobody, for nullptr) hears of every finished cycle and of Stop from now on.
+    void Observe(StationObserver* observer) { observer_ = observer; }
 
     // Driver records; the library keeps pointers between them.
     DC25DriverOpenInfo DriverOpenInfo{};
@@ -95,6 +99,7 @@ private:
     Sleeper& sleeper_;
     ConverterLauncher& launcher_;
     BufferAllocator& allocator_;
+    StationObserver* observer_ = nullptr;
 };
 
 }  // namespace tessel

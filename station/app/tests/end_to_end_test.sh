@@ -4,15 +4,11 @@
 # (test hook), and a web image and an archived picture must appear in the web directory.
 # Usage: end_to_end_test.sh TESSEL EMULATOR PICTREX ARCHINDEX WEBDIR_SCRIPT
 set -euo pipefail
+source "$(dirname "$0")/script_helpers.sh"
 tessel=$1 emulator=$2 pictrex=$3 archindex=$4 webdir_script=$5
 
 work=$(mktemp -d)
 emulator_pid= tessel_pid=
-stop() {
-  [ -n "$1" ] || return 0
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
 cleanup() {
   local status=$?
   stop "$tessel_pid"
@@ -26,16 +22,6 @@ fail() {
   echo "end-to-end: $*" >&2
   for log in "$work"/*.log; do echo "--- $log" >&2; cat "$log" >&2; done
   exit 1
-}
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_until() {
-  local seconds=$1; shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
 }
 
 "$webdir_script" "$work/webcam" >"$work/webdir.log" 2>&1 || fail "preparing the web directory failed"
@@ -58,5 +44,7 @@ have_pictures() {
   [ -s "$work/webcam/webcam.jpg" ] && compgen -G "$work/webcam/archive/*.jpg" >/dev/null
 }
 wait_until 90 have_pictures || fail "no webcam.jpg and archived picture within 90 s"
+# The window keeps the health file of the series it runs.
+wait_until 20 grep -q '"state":"running"' "$work/webcam/station.json" || fail "no running station in station.json"
 
 echo "end-to-end: webcam.jpg and $(ls "$work/webcam/archive"/*.jpg | wc -l) archived picture(s)"

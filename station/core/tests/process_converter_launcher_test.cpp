@@ -145,6 +145,22 @@ TEST_F(ProcessLauncherTest, DoesNotWaitForTheConverter)
     EXPECT_TRUE(WaitFor([&launcher] { return launcher.RunningCount() == 0; }));
 }
 
+TEST_F(ProcessLauncherTest, WaitForAllReturnsOnceTheConvertersEndedAndGivesUpAtItsLimit)
+{
+    fs::create_directory("bin");
+    MakeProgram("bin/tessel-test-converter", "#!/bin/sh\nwhile [ ! -e go ]; do sleep 0.05; done\necho done > \"$1\"\n");
+    PutFirstOnPath(workDir.Path() / "bin");
+
+    ProcessConverterLauncher launcher("tessel-test-converter");
+    launcher.Start("first");
+    EXPECT_FALSE(launcher.WaitForAll(std::chrono::milliseconds(100)));
+    EXPECT_EQ(launcher.RunningCount(), 1u);
+    WriteFile("go", "");
+    EXPECT_TRUE(launcher.WaitForAll(std::chrono::seconds(20)));
+    // It returned because the converter ended, so its work is done.
+    EXPECT_EQ(ReadFile("first"), "done\n");
+}
+
 TEST_F(ProcessLauncherTest, MissingProgramIsLoggedOnStandardError)
 {
     setenv("PATH", workDir.Path().c_str(), 1);
