@@ -125,8 +125,10 @@ std::vector<pid_t> Descendants(pid_t root) {
 
 void ChildProcess::Signal(int signal) const {
     if (reaped_) return;
+    // Found before any is signalled: the children of a killed process are adopted by init at once.
+    const std::vector<pid_t> processes = Descendants(pid_);
     ::kill(-pid_, signal);
-    for (const pid_t pid : Descendants(pid_)) ::kill(pid, signal);
+    for (const pid_t pid : processes) ::kill(pid, signal);
 }
 
 std::optional<int> ChildProcess::Wait(double seconds) {
