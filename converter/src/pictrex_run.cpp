@@ -21,6 +21,7 @@
 #include "run_log.h"
 #include "settings.h"
 #include "thumbnail.h"
+#include "upload_spool.h"
 
 namespace pictrex {
 namespace {
@@ -59,6 +60,16 @@ public:
     }
 
     std::string Notes() const { return Joined(notes_, ", "); }
+
+    // The files this run published, relative to the web directory, for the upload targets.
+    std::vector<std::string> Published() const {
+        std::vector<std::string> published = published_;
+        std::error_code ignored;
+        if (!published.empty() && std::filesystem::is_regular_file(dir_.path() / "station.json", ignored)) {
+            published.emplace_back("station.json");
+        }
+        return published;
+    }
 
 private:
     // Removes what a killed run left of its temporary files for `names`; we hold the lock, so no
@@ -147,6 +158,7 @@ private:
             throw Failure{kWriteFailed, e.what()};
         }
         notes_.push_back("published");
+        published_.insert(published_.end(), {kWebImageName, kStatusName});
     }
 
     // Archives the picture, lists it by day and rebuilds the index; a failure of the lists or the
@@ -166,6 +178,7 @@ private:
             throw Failure{kWriteFailed, e.what()};
         }
         const std::optional<Failure> listFailure = RecordByDay(image, expired);
+        published_.push_back(std::string(kArchiveDirectory) + "/" + invocation_.stamp.digits() + ".jpg");
 
         const auto archindex = FindArchindex(environment_.programDirectory, environment_.searchPath);
         if (!archindex) return Failure{kIndexFailed, "archindex not found beside pictrex or on PATH"};
@@ -175,6 +188,7 @@ private:
             return Failure{kIndexFailed, archindex->string() + " failed" + (said.empty() ? "" : ": " + said)};
         }
         notes_.push_back("index rebuilt");
+        published_.push_back(std::string(kArchiveDirectory) + "/index.html");
         return listFailure;
     }
 
@@ -189,6 +203,11 @@ private:
                                                    *finishedDay));
             }
             days.Remove(expired);
+            const std::string archive = std::string(kArchiveDirectory) + "/";
+            const std::string day = invocation_.stamp.digits().substr(0, 8);
+            published_.insert(published_.end(), {archive + kThumbsDirectory + "/" + invocation_.stamp.digits() + ".jpg",
+                                                 archive + kDaysDirectory + "/" + day + ".json",
+                                                 archive + kDaysListName});
         } catch (const tessel::FileError& e) {
             return Failure{kIndexFailed, std::string("day lists: ") + e.what()};
         }
@@ -221,6 +240,7 @@ private:
     const tessel::WebDirectory& dir_;
     Settings settings_;
     std::vector<std::string> notes_;
+    std::vector<std::string> published_;
     bool fontLoaded_ = false;
     std::unique_ptr<TextRenderer> font_;
 };
@@ -260,6 +280,8 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
         outcome = "failed (exit " + std::to_string(exitCode) + "): " + failure->message;
         errors << "pictrex: " << failure->message << '\n';
     }
+    // Only queued: the uploader runs detached, so remote targets never slow a capture.
+    tessel::EnqueueUploads(environment.webDirectory, run.Published());
     const std::string notes = run.Notes();
     if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

@@ -66,12 +66,20 @@ LoadedSettings ParseSettings(std::string_view text) {
     LoadedSettings loaded;
     int lineNumber = 0;
     int unreported = 0;
+    bool inUploadSection = false;
     while (!text.empty()) {
         const auto end = text.find('\n');
         const std::string_view line = Trim(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         ++lineNumber;
-        if (line.empty() || line[0] == '#' || line[0] == ';' || line[0] == '[') continue;
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+        // "[upload NAME]" sections describe upload targets, read by the upload queue; other
+        // section lines are ignored and their keys are the converter's.
+        if (line[0] == '[') {
+            inUploadSection = line.rfind("[upload ", 0) == 0 || line.rfind("[upload\t", 0) == 0;
+            continue;
+        }
+        if (inUploadSection) continue;
         const auto equals = line.find('=');
         const bool understood = equals != std::string_view::npos &&
                                 Apply(loaded.settings, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));

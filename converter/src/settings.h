@@ -32,8 +32,9 @@ struct LoadedSettings {
 };
 
 // "key = value" lines; blank lines, lines starting with '#' or ';' and "[section]" lines are
-// skipped. A bad value leaves the default in place and adds a warning: one for each of the first
-// kReportedBadLines bad lines (control characters escaped), then one counting the rest.
+// skipped, and so are the lines of "[upload NAME]" sections (the upload targets, read by the
+// upload queue). A bad value leaves the default in place and adds a warning: one for each of the
+// first kReportedBadLines bad lines (control characters escaped), then one counting the rest.
 LoadedSettings ParseSettings(std::string_view text);
 
 // The settings in the directory's pictrex.ini; a missing file gives the defaults without

@@ -46,6 +46,16 @@ TEST(SettingsTest, BadValuesKeepTheDefaultsAndAreReported) {
                                                          "6 more pictrex.ini lines ignored"}));
 }
 
+TEST(SettingsTest, UploadSectionsAreLeftToTheUploadQueue) {
+    // Keys of an [upload NAME] section are not the converter's: no warnings, and a "quality" in
+    // there does not change the picture quality; a later plain section is the converter's again.
+    const LoadedSettings loaded = ParseSettings(
+        "quality = 70\n[upload web]\nurl = sftp://cam@host/www/\nquality = 20\n[pictrex]\nbanner = off\n");
+    EXPECT_TRUE(loaded.warnings.empty());
+    EXPECT_EQ(loaded.settings.jpegQuality, 70);
+    EXPECT_FALSE(loaded.settings.banner);
+}
+
 TEST(SettingsTest, MissingFileGivesTheDefaults) {
     testing::WebDirectory dir;
     const LoadedSettings loaded = LoadSettings(tessel::WebDirectory::Open(dir.path()));

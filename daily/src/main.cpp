@@ -11,6 +11,8 @@
 #include "program_lookup.h"
 #include "run_log.h"
 #include "stamp.h"
+#include "standard_options.h"
+#include "upload_spool.h"
 #include "web_directory.h"
 
 namespace {
@@ -24,9 +26,18 @@ enum ExitCode : int {
 
 }  // namespace
 
+constexpr const char* kUsageLine = "usage: tessel-daily YYYYMMDD (run in the web directory)";
+constexpr const char* kDescription =
+    "Builds the day's time-lapse archive/days/YYYYMMDD.mp4 and keogram archive/days/YYYYMMDD-keogram.jpg\n"
+    "from the pictures archive/days/YYYYMMDD.json lists, and notes them in archive/days.json.\n"
+    "  --help      print this help and exit\n"
+    "  --version   print the version and exit\n";
+
 int main(int argc, char** argv) {
+    const std::string help = std::string(kUsageLine) + '\n' + kDescription;
+    if (const auto status = tessel::AnswerStandardOption(argc, argv, {"tessel-daily", help}, std::cout)) return *status;
     if (argc != 2 || !pictrex::Stamp::Parse(std::string(argv[1]) + "000000")) {
-        std::cerr << "usage: tessel-daily YYYYMMDD (run in the web directory)\n";
+        std::cerr << kUsageLine << '\n';
         return kUsage;
     }
     const std::string day = argv[1];
@@ -43,6 +54,12 @@ int main(int argc, char** argv) {
     const std::string text = code == kBuilt ? "built: " + outcome.message
                                             : "failed (exit " + std::to_string(code) + "): " + outcome.message;
     if (code != kBuilt) std::cerr << "tessel-daily: " << outcome.message << '\n';
+    if (code == kBuilt) {
+        // The products go to the upload targets like every other public file (nothing happens without targets).
+        const std::string products = std::string(pictrex::kArchiveDirectory) + "/";
+        tessel::EnqueueUploads(".", {products + pictrex::VideoName(day), products + pictrex::KeogramName(day),
+                                     products + pictrex::kDaysListName});
+    }
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     try {
         tessel::WebDirectory::Open(".", tessel::DirectoryLinks::FollowIfOwned)

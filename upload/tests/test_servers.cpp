@@ -1,0 +1,410 @@
+#include "test_servers.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <stdexcept>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <curl/curl.h>
+
+namespace tessel::testing {
+namespace {
+
+constexpr const char* kBucket = "tessel";
+constexpr const char* kS3Key = "S3RVER";  // s3rver's fixed access key id and secret
+
+bool AcceptsConnections(int port) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(s);
+    return ok;
+}
+
+std::optional<std::string> FindOnPath(const std::string& program) {
+    for (const char* dir : {"/usr/sbin", "/usr/bin", "/usr/local/bin", "/sbin", "/bin"}) {
+        const std::string candidate = std::string(dir) + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return std::nullopt;
+}
+
+std::string Run(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+std::string UserName() {
+    const passwd* entry = ::getpwuid(::geteuid());
+    return entry ? entry->pw_name : "root";
+}
+
+std::size_t Collect(char* data, std::size_t size, std::size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+}  // namespace
+
+int FreeLoopbackPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& log) {
+    std::vector<char*> arguments;
+    for (const auto& a : argv) arguments.push_back(const_cast<char*>(a.c_str()));
+    arguments.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // no server outlives a test run that was killed
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        ::closefrom(3);
+        ::execv(arguments[0], arguments.data());
+        ::_exit(127);
+    }
+    ::setpgid(pid_, pid_);
+}
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+// Every process below `root` (servers such as sshd start each session in a session of its own,
+// outside the server's process group).
+std::vector<pid_t> Descendants(pid_t root) {
+    std::vector<std::pair<pid_t, pid_t>> parents;  // (pid, parent)
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string stat = ReadFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        int parent = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) == 1) parents.emplace_back(std::stoi(name), parent);
+    }
+    std::vector<pid_t> found = {root};
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        for (const auto& [pid, parent] : parents) {
+            if (parent == found[i]) found.push_back(pid);
+        }
+    }
+    return found;
+}
+
+void ChildProcess::Signal(int signal) const {
+    if (reaped_) return;
+    // Found before any is signalled: the children of a killed process are adopted by init at once.
+    const std::vector<pid_t> processes = Descendants(pid_);
+    ::kill(-pid_, signal);
+    for (const pid_t pid : processes) ::kill(pid, signal);
+}
+
+std::optional<int> ChildProcess::Wait(double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!reaped_) {
+        int status = 0;
+        const pid_t got = ::waitpid(pid_, &status, WNOHANG);
+        if (got == pid_) {
+            reaped_ = true;
+            ::kill(-pid_, SIGKILL);  // whatever it left behind in its group
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (std::chrono::steady_clock::now() >= until) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
+}
+
+void ChildProcess::Kill() {
+    if (reaped_) return;
+    Signal(SIGCONT);
+    Signal(SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    reaped_ = true;
+}
+
+const char* KindName(ServerKind kind) {
+    switch (kind) {
+        case ServerKind::Sftp: return "sftp";
+        case ServerKind::Ftp: return "ftp";
+        case ServerKind::WebDav: return "webdav";
+        case ServerKind::S3: return "s3";
+    }
+    return "?";
+}
+
+std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skipReason) {
+    std::unique_ptr<TestServer> server(new TestServer(kind));
+    const std::filesystem::path d = server->dir_.path();
+    server->port_ = FreeLoopbackPort();
+    const std::string port = std::to_string(server->port_);
+    switch (kind) {
+        case ServerKind::Sftp: {
+            const auto sshd = FindOnPath("sshd");
+            if (!sshd || !FindOnPath("ssh-keygen")) {
+                skipReason = "OpenSSH's sshd is not installed (package openssh-server)";
+                return nullptr;
+            }
+            Run("ssh-keygen -q -t ed25519 -N '' -f " + (d / "host_key").string() + " && ssh-keygen -q -t ed25519 -N '' -f " +
+                (d / "user_key").string() + " && ssh-keygen -q -t ed25519 -N '' -f " + (d / "stranger_key").string());
+            std::filesystem::copy_file(d / "user_key.pub", d / "authorized_keys");
+            const std::string hostKey = ReadFile(d / "host_key.pub");
+            WriteFile(d / "known_hosts", "[127.0.0.1]:" + port + " " + hostKey.substr(0, hostKey.rfind(' ')) + "\n");
+            WriteFile(d / "sshd_config",
+                      "Port " + port + "\nListenAddress 127.0.0.1\nHostKey " + (d / "host_key").string() +
+                          "\nAuthorizedKeysFile " + (d / "authorized_keys").string() +
+                          "\nStrictModes no\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                          "UsePAM no\nPidFile none\nPermitRootLogin prohibit-password\nSubsystem sftp internal-sftp\n");
+            if (::geteuid() == 0) ::mkdir("/run/sshd", 0755);  // sshd's privilege separation folder
+            server->argv_ = {*sshd, "-D", "-e", "-f", (d / "sshd_config").string()};
+            server->root_ = d / "www";
+            std::filesystem::create_directory(server->root_);
+            break;
+        }
+        case ServerKind::Ftp: {
+            const auto vsftpd = FindOnPath("vsftpd");
+            const passwd* ftpUser = ::getpwnam("ftp");
+            if (!vsftpd || !ftpUser) {
+                skipReason = "vsftpd is not installed (package vsftpd)";
+                return nullptr;
+            }
+            if (::geteuid() != 0) {
+                skipReason = "vsftpd's anonymous upload needs root to switch to the ftp account";
+                return nullptr;
+            }
+            // Anonymous sessions are jailed in ftp/, which must not be writable; they write in www/.
+            std::filesystem::create_directories(d / "ftp/www");
+            ::chmod((d / "ftp").c_str(), 0555);
+            ::chown((d / "ftp/www").c_str(), ftpUser->pw_uid, ftpUser->pw_gid);
+            std::filesystem::create_directories("/var/run/vsftpd/empty");
+            WriteFile(d / "vsftpd.conf",
+                      "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" + port +
+                          "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nwrite_enable=YES\n"
+                          "anon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                          "anon_umask=022\nno_anon_password=YES\nanon_root=" + (d / "ftp").string() +
+                          "\npasv_enable=YES\npasv_address=127.0.0.1\nconnect_from_port_20=NO\nseccomp_sandbox=NO\n"
+                          "xferlog_enable=YES\nvsftpd_log_file=" + (d / "vsftpd.log").string() +
+                          "\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
+                          // A session whose client was killed lingers until its own timeout and
+                          // would hold a lock on the half-sent file over the next run's attempts.
+                          "lock_upload_files=NO\n");
+            server->argv_ = {*vsftpd, (d / "vsftpd.conf").string()};
+            server->root_ = d / "ftp/www";
+            break;
+        }
+        case ServerKind::WebDav: {
+            const auto nginx = FindOnPath("nginx");
+            if (!nginx) {
+                skipReason = "nginx is not installed (package nginx-light)";
+                return nullptr;
+            }
+            std::filesystem::create_directories(d / "www");
+            std::filesystem::create_directories(d / "body");
+            ::chmod((d / "www").c_str(), 0777);  // nginx's workers run as another account
+            ::chmod((d / "body").c_str(), 0777);
+            WriteFile(d / "htpasswd", "cam:{PLAIN}open-sesame\n");
+            ::chmod((d / "htpasswd").c_str(), 0644);
+            WriteFile(d / "nginx.conf",
+                      "pid " + (d / "nginx.pid").string() + ";\nerror_log " + (d / "error.log").string() +
+                          ";\nworker_processes 1;\nevents { worker_connections 64; }\nhttp {\n access_log off;\n"
+                          " client_body_temp_path " + (d / "body").string() + ";\n server {\n  listen 127.0.0.1:" + port +
+                          ";\n  root " + (d / "www").string() + ";\n  client_max_body_size 0;\n  location / {\n"
+                          "   dav_methods PUT DELETE MKCOL COPY MOVE;\n   create_full_put_path on;\n"
+                          "   dav_access user:rw group:r all:r;\n   auth_basic tessel;\n   auth_basic_user_file " +
+                          (d / "htpasswd").string() + ";\n  }\n }\n}\n");
+            server->argv_ = {*nginx, "-e", (d / "error.log").string(), "-p", d.string(), "-c", (d / "nginx.conf").string(),
+                             "-g", "daemon off;"};
+            server->root_ = d / "www";
+            break;
+        }
+        case ServerKind::S3: {
+            const auto s3rver = FindOnPath("s3rver");
+            if (!s3rver) {
+                skipReason = "s3rver is not installed (npm install -g s3rver)";
+                return nullptr;
+            }
+            server->argv_ = {*s3rver, "-d", (d / "s3").string(), "-a", "127.0.0.1", "-p", port, "--silent",
+                             "--configure-bucket", kBucket};
+            break;
+        }
+    }
+    server->Launch();
+    return server;
+}
+
+TestServer::~TestServer() = default;
+
+void TestServer::Launch() {
+    process_ = std::make_unique<ChildProcess>(argv_, dir_ / "server.log");
+    for (int i = 0; i < 1000; ++i) {
+        if (AcceptsConnections(port_)) return;
+        if (process_->Wait(0.01)) break;
+    }
+    throw std::runtime_error(std::string(KindName(kind_)) + " server did not start: " + ReadFile(dir_ / "server.log") +
+                             ReadFile(dir_ / "error.log"));
+}
+
+void TestServer::Stop() { process_.reset(); }
+
+void TestServer::Restart() {
+    process_.reset();
+    Launch();
+}
+
+std::string TestServer::CredentialsFile(const std::string& name, const std::string& text) const {
+    const std::filesystem::path file = dir_ / (name + ".credentials");
+    WriteFile(file, text);
+    ::chmod(file.c_str(), 0600);
+    return "credentials = " + file.string() + "\n";
+}
+
+std::string TestServer::Section(const std::string& name, const std::string& extra) const {
+    const std::string port = std::to_string(port_);
+    std::string section = "[upload " + name + "]\n";
+    switch (kind_) {
+        case ServerKind::Sftp:
+            section += "url = sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/\nknown_hosts = " +
+                       (dir_ / "known_hosts").string() + "\n" +
+                       CredentialsFile(name, "private_key = " + (dir_ / "user_key").string() + "\n");
+            break;
+        case ServerKind::Ftp: section += "url = ftp://127.0.0.1:" + port + "/www/\n"; break;
+        case ServerKind::WebDav:
+            section += "url = http://127.0.0.1:" + port + "/\n" + CredentialsFile(name, "user = cam\npassword = open-sesame\n");
+            break;
+        case ServerKind::S3:
+            section += "url = s3://" + std::string(kBucket) + "/cam/\nendpoint = http://127.0.0.1:" + port +
+                       "\nregion = us-east-1\n" +
+                       CredentialsFile(name, "access_key_id = " + std::string(kS3Key) + "\nsecret_access_key = " + kS3Key + "\n");
+            break;
+    }
+    return section + extra;
+}
+
+std::string TestServer::SectionWithWrongCredentials(const std::string& name, const std::string& extra,
+                                                    std::string& secret) {
+    secret = "wrong-Secret-4711";
+    const std::string port = std::to_string(port_);
+    std::string section = "[upload " + name + "]\n";
+    switch (kind_) {
+        case ServerKind::Sftp:
+            section += "url = sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/\nknown_hosts = " +
+                       (dir_ / "known_hosts").string() + "\n" +
+                       CredentialsFile(name, "private_key = " + (dir_ / "stranger_key").string() + "\npassword = " + secret + "\n");
+            break;
+        case ServerKind::Ftp:
+            section += "url = ftp://127.0.0.1:" + port + "/www/\n" + CredentialsFile(name, "user = cam\npassword = " + secret + "\n");
+            break;
+        case ServerKind::WebDav:
+            section += "url = http://127.0.0.1:" + port + "/\n" + CredentialsFile(name, "user = cam\npassword = " + secret + "\n");
+            break;
+        case ServerKind::S3:
+            section += "url = s3://" + std::string(kBucket) + "/cam/\nendpoint = http://127.0.0.1:" + port + "\n" +
+                       CredentialsFile(name, "access_key_id = " + std::string(kS3Key) + "\nsecret_access_key = " + secret + "\n");
+            break;
+    }
+    return section + extra;
+}
+
+std::vector<std::string> TestServer::CurlUploadCommand(const std::string& localFile, const std::string& path) const {
+    const std::string port = std::to_string(port_);
+    if (kind_ == ServerKind::Sftp) {
+        return {"/usr/bin/curl", "-sS", "--key", (dir_ / "user_key").string(), "--pubkey", (dir_ / "user_key.pub").string(),
+                "--ftp-create-dirs", "-T", localFile, "sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/" + path};
+    }
+    return {"/usr/bin/curl", "-sS", "-f", "-u", "cam:open-sesame", "-T", localFile, "http://127.0.0.1:" + port + "/" + path};
+}
+
+bool TestServer::ReceivingFile() const {
+    if (kind_ == ServerKind::S3) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return true;
+    }
+    // nginx receives a body in its temporary folder; the others write the hidden ".part" file.
+    const std::filesystem::path folder = kind_ == ServerKind::WebDav ? dir_ / "body" : root_;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+        std::error_code sizeError;
+        const auto name = entry.path().filename().string();
+        if ((kind_ == ServerKind::WebDav || name.ends_with(".part")) && entry.is_regular_file(sizeError) &&
+            entry.file_size(sizeError) > 0 && !sizeError) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> TestServer::Remote(const std::string& path) const {
+    if (kind_ != ServerKind::S3) {
+        std::ifstream in(root_ / path, std::ios::binary);
+        if (!in) return std::nullopt;
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    std::string body;
+    CURL* curl = curl_easy_init();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/" + kBucket + "/cam/" + path;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    const CURLcode code = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(curl);
+    if (code != CURLE_OK || status != 200) return std::nullopt;
+    return body;
+}
+
+std::string TestServer::RemoteHeader(const std::string& path, const std::string& header) const {
+    std::string headers;
+    CURL* curl = curl_easy_init();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/" + kBucket + "/cam/" + path;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    std::string lower = headers;
+    for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto at = lower.find("\n" + header + ":");
+    if (at == std::string::npos) return {};
+    const auto start = headers.find_first_not_of(' ', at + header.size() + 2);
+    return headers.substr(start, headers.find('\r', start) - start);
+}
+
+}  // namespace tessel::testing
