@@ -7,7 +7,9 @@
 #include <iostream>
 #include <string>
 
+#include "archive.h"
 #include "day_build.h"
+#include "day_lists.h"
 #include "program_lookup.h"
 #include "run_log.h"
 #include "stamp.h"
