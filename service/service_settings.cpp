@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 
+#include "ini_text.h"
+
 namespace tessel::service {
 namespace {
 
@@ -17,16 +19,6 @@ constexpr std::array<std::string_view, 7> kSpeeds{"Auto", "9600", "19200", "3840
 constexpr std::array<std::string_view, 2> kCameras{"DC20", "DC25"};
 // A settings file is a few lines; anything much larger is not one.
 constexpr std::streamsize kLargestFile = 64 * 1024;
-
-std::string_view Trim(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 bool SameIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -131,23 +123,15 @@ SettingsResult ParseServiceSettings(std::string_view text, const std::string& fi
 {
     ServiceSettings settings;
     std::set<std::string, std::less<>> seen;
-    int lineNumber = 0;
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        const auto end = std::min(text.find('\n', begin), text.size());
-        const std::string_view line = Trim(text.substr(begin, end - begin));
-        begin = end + 1;
-        ++lineNumber;
-        const std::string where = fileName + ":" + std::to_string(lineNumber) + ": ";
-        if (line.empty() || line.front() == '#' || line.front() == ';') {
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (equals == std::string_view::npos) {
+    for (IniLines lines(text); lines.Next();) {
+        // A '#' after the first character is part of the line: "message = a # b" keeps "a # b".
+        const std::string_view line = lines.Line();
+        const std::string where = fileName + ":" + std::to_string(lines.LineNumber()) + ": ";
+        const auto pair = SplitKeyValue(line);
+        if (!pair) {
             return {std::nullopt, where + "'" + std::string(line) + "' is not a line of the form key = value"};
         }
-        const std::string_view key = Trim(line.substr(0, equals));
-        const std::string_view value = Trim(line.substr(equals + 1));
+        const auto [key, value] = *pair;
         const auto parser = KeyParsers().find(key);
         if (parser == KeyParsers().end()) {
             return {std::nullopt, where + std::string(key) + ": unknown key (known keys: " + KnownKeys() + ")"};

@@ -3,14 +3,10 @@
 #include <charconv>
 #include <optional>
 
+#include "ini_text.h"
+
 namespace tessel {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -86,9 +82,9 @@ bool Apply(UploadTarget& t, std::string_view key, std::string_view value) {
 
 // The target name of a section header "[upload NAME]", or nothing for another section.
 std::optional<std::string_view> UploadSectionName(std::string_view header) {
-    std::string_view inside = Trim(header.substr(1, header.size() - 2));
+    std::string_view inside = TrimBlanks(header.substr(1, header.size() - 2));
     if (!StartsWith(inside, "upload") || inside.size() < 7 || (inside[6] != ' ' && inside[6] != '\t')) return std::nullopt;
-    return Trim(inside.substr(6));
+    return TrimBlanks(inside.substr(6));
 }
 
 }  // namespace
@@ -120,13 +116,8 @@ UploadTargets ParseUploadTargets(std::string_view text) {
         }
         current.reset();
     };
-    int lineNumber = 0;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        ++lineNumber;
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+    for (IniLines lines(text); lines.Next();) {
+        const std::string_view line = lines.Line();
         if (line[0] == '[' && line.back() == ']') {
             finish();
             const auto name = UploadSectionName(line);
@@ -134,17 +125,16 @@ UploadTargets ParseUploadTargets(std::string_view text) {
                 current = UploadTarget{};
                 current->name = std::string(*name);
             } else if (name) {
-                result.warnings.push_back("pictrex.ini line " + std::to_string(lineNumber) +
+                result.warnings.push_back("pictrex.ini line " + std::to_string(lines.LineNumber()) +
                                           ": upload target names use letters, digits, '-' and '_' only");
             }
             continue;
         }
         if (!current) continue;
-        const auto equals = line.find('=');
-        if (equals == std::string_view::npos ||
-            !Apply(*current, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)))) {
+        const auto pair = SplitKeyValue(line);
+        if (!pair || !Apply(*current, pair->key, pair->value)) {
             // The line is not echoed: it may hold a secret written in the wrong place.
-            result.warnings.push_back("pictrex.ini line " + std::to_string(lineNumber) + " ignored in [upload " +
+            result.warnings.push_back("pictrex.ini line " + std::to_string(lines.LineNumber()) + " ignored in [upload " +
                                       current->name + "]");
         }
     }

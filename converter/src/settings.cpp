@@ -3,16 +3,11 @@
 #include <charconv>
 #include <optional>
 
+#include "ini_text.h"
 #include "visible_text.h"
 
 namespace pictrex {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
 
 std::optional<int> WholeNumber(std::string_view text, int lowest, int highest) {
     int value = 0;
@@ -64,15 +59,10 @@ bool Apply(Settings& s, std::string_view key, std::string_view value) {
 
 LoadedSettings ParseSettings(std::string_view text) {
     LoadedSettings loaded;
-    int lineNumber = 0;
     int unreported = 0;
     bool inUploadSection = false;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        ++lineNumber;
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+    for (tessel::IniLines lines(text); lines.Next();) {
+        const std::string_view line = lines.Line();
         // "[upload NAME]" sections describe upload targets, read by the upload queue; other
         // section lines are ignored and their keys are the converter's.
         if (line[0] == '[') {
@@ -80,12 +70,11 @@ LoadedSettings ParseSettings(std::string_view text) {
             continue;
         }
         if (inUploadSection) continue;
-        const auto equals = line.find('=');
-        const bool understood = equals != std::string_view::npos &&
-                                Apply(loaded.settings, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
+        const auto pair = tessel::SplitKeyValue(line);
+        const bool understood = pair && Apply(loaded.settings, pair->key, pair->value);
         if (understood) continue;
         if (loaded.warnings.size() < kReportedBadLines) {
-            loaded.warnings.push_back("pictrex.ini line " + std::to_string(lineNumber) + " ignored: \"" +
+            loaded.warnings.push_back("pictrex.ini line " + std::to_string(lines.LineNumber()) + " ignored: \"" +
                                       VisibleExcerpt(line, kLongestReportedLine) + "\"");
         } else {
             ++unreported;

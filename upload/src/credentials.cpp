@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "file_descriptor.h"
+#include "ini_text.h"
 
 namespace tessel {
 namespace {
@@ -29,12 +30,6 @@ constexpr Field kFields[] = {
     {"access_key_id", &Credentials::accessKeyId},
     {"secret_access_key", &Credentials::secretAccessKey},
 };
-
-std::string_view Trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
 
 // Reads the credentials file, refusing one that group or others may read or write.
 bool ReadPrivateFile(const std::string& file, std::string& text, std::string& error) {
@@ -67,22 +62,16 @@ bool ReadPrivateFile(const std::string& file, std::string& text, std::string& er
 }
 
 bool ParseCredentials(std::string_view text, Credentials& credentials, std::string& error) {
-    int lineNumber = 0;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        ++lineNumber;
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-        const auto equals = line.find('=');
-        const std::string_view key = Trim(line.substr(0, equals));
-        const auto field = std::find_if(std::begin(kFields), std::end(kFields), [&](const Field& f) { return key == f.key; });
-        if (equals == std::string_view::npos || field == std::end(kFields)) {
+    for (IniLines lines(text); lines.Next();) {
+        const auto pair = SplitKeyValue(lines.Line());
+        const auto field = std::find_if(std::begin(kFields), std::end(kFields),
+                                        [&](const Field& f) { return pair && pair->key == f.key; });
+        if (field == std::end(kFields)) {
             // The line itself is not shown: it may be a secret.
-            error = "credentials file line " + std::to_string(lineNumber) + " not understood";
+            error = "credentials file line " + std::to_string(lines.LineNumber()) + " not understood";
             return false;
         }
-        credentials.*(field->member) = std::string(Trim(line.substr(equals + 1)));
+        credentials.*(field->member) = std::string(pair->value);
     }
     return true;
 }
