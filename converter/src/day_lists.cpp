@@ -262,7 +262,11 @@ void DayLists::Remove(const std::vector<Stamp>& stamps) const {
     std::map<std::string, std::vector<std::string>> byDay;
     for (const Stamp& stamp : stamps) byDay[stamp.Day()].push_back(stamp.digits());
     std::vector<DaySummary> days = Days();
-    for (auto& [day, gone] : byDay) {
+    for (const auto& entry : byDay) {
+        // Named copies of the pair's parts: lambdas below capture them (clang 14 cannot capture
+        // structured bindings).
+        const std::string& day = entry.first;
+        const std::vector<std::string>& gone = entry.second;
         const auto listed = std::find_if(days.begin(), days.end(), [&](const auto& d) { return d.day == day; });
         if (listed == days.end()) continue;
         std::vector<DayPicture> pictures = ReadDay(day, true);
