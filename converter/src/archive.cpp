@@ -4,14 +4,12 @@
 #include <cerrno>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "program_lookup.h"
 #include "thumbnail.h"
-
-extern char** environ;
 
 namespace pictrex {
 namespace {
@@ -79,17 +77,13 @@ ProgramOutcome RunProgram(const std::filesystem::path& program, const std::files
     ProgramOutcome outcome;
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return outcome;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
-    const std::string name = program.string();
-    char* const arguments[] = {const_cast<char*>(name.c_str()), nullptr};
-    pid_t child = 0;
-    const int started = posix_spawn(&child, name.c_str(), &actions, nullptr, arguments, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    tessel::ChildSetup setup;
+    setup.descriptors.emplace_back(pipeEnds[1], STDOUT_FILENO);
+    setup.directory = workingDirectory;
+    std::string error;
+    const pid_t child = tessel::StartChild(program, {program.string()}, setup, error);
     ::close(pipeEnds[1]);
-    if (started == 0) {
+    if (child > 0) {
         char buffer[512];
         ssize_t got = 0;
         while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0) {

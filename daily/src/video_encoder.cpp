@@ -7,11 +7,10 @@
 #include <stdexcept>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+#include "child_process.h"
 
 namespace tessel::daily {
 namespace {
@@ -80,25 +79,16 @@ VideoEncoder::VideoEncoder(const std::filesystem::path& ffmpeg, const VideoForma
     }
     std::vector<std::string> words = FfmpegArguments(format);
     words.insert(words.begin(), ffmpeg.string());
-    std::vector<char*> arguments;
-    for (std::string& word : words) arguments.push_back(word.data());
-    arguments.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, messages_, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, messages_, STDERR_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output, 3);
-    const int started = posix_spawn(&child_, arguments[0], &actions, nullptr, arguments.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    tessel::ChildSetup setup;
+    setup.descriptors = {{pipeEnds[0], STDIN_FILENO}, {messages_, STDOUT_FILENO}, {messages_, STDERR_FILENO}, {output, 3}};
+    std::string error;
+    child_ = tessel::StartChild(ffmpeg, words, setup, error);
     ::close(pipeEnds[0]);
     input_ = pipeEnds[1];
-    if (started != 0) {
-        child_ = -1;
+    if (child_ < 0) {
         ::close(input_);
         ::close(messages_);
-        throw std::runtime_error("cannot start " + ffmpeg.string() + ": " + std::strerror(started));
+        throw std::runtime_error(error);
     }
 }
 

@@ -5,13 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 
+#include "child_process.h"
 #include "program_lookup.h"
-
-extern char** environ;
 
 namespace tessel {
 namespace {
@@ -49,15 +47,10 @@ void ProcessConverterLauncher::Start(const std::string& parameters)
     }
     std::vector<std::string> words = SplitParameters(parameters);
     words.insert(words.begin(), program_);
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, path->c_str(), nullptr, nullptr, argv.data(), environ);
-    if (error != 0) {
-        std::fprintf(stderr, "tessel: cannot start %s: %s\n", path->c_str(), std::strerror(error));
+    std::string error;
+    const pid_t pid = StartChild(*path, words, ChildSetup{}, error);
+    if (pid < 0) {
+        std::fprintf(stderr, "tessel: %s\n", error.c_str());
         return;
     }
     running_.push_back(pid);

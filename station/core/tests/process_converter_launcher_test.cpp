@@ -1,5 +1,6 @@
 // Starting the converter as a real process.
 #include <chrono>
+#include <csignal>
 #include <ostream>
 #include <cstdlib>
 #include <filesystem>
@@ -159,6 +160,26 @@ TEST_F(ProcessLauncherTest, WaitForAllReturnsOnceTheConvertersEndedAndGivesUpAtI
     EXPECT_TRUE(launcher.WaitForAll(std::chrono::seconds(20)));
     // It returned because the converter ended, so its work is done.
     EXPECT_EQ(ReadFile("first"), "done\n");
+}
+
+TEST_F(ProcessLauncherTest, ConverterStartsWithNoBlockedSignalsWhileTheStationBlocksItsOwn)
+{
+    // tesseld blocks its stop and reload signals for its signal descriptor; the converter must
+    // still stop on SIGTERM.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) sigaddset(&blocked, signal);
+    sigset_t saved;
+    sigprocmask(SIG_BLOCK, &blocked, &saved);
+    fs::create_directory("bin");
+    MakeProgram("bin/tessel-test-converter",
+                "#!/bin/sh\nsed -n 's/^SigBlk:[[:space:]]*//p' /proc/$$/status > mask.tmp\nmv mask.tmp mask.txt\n");
+    PutFirstOnPath(workDir.Path() / "bin");
+    ProcessConverterLauncher launcher("tessel-test-converter");
+    launcher.Start("19991015083005 ARCHIVE");
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
+    ASSERT_TRUE(WaitFor([] { return fs::exists("mask.txt"); }));
+    EXPECT_EQ(ReadFile("mask.txt"), "0000000000000000\n");
 }
 
 TEST_F(ProcessLauncherTest, MissingProgramIsLoggedOnStandardError)
