@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "credentials_file.h"
 #include "upload_target.h"
 
 namespace tessel {
@@ -31,8 +32,5 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 // a regular file, or holds a line that is not understood).
 std::optional<Credentials> LoadCredentials(const UploadTarget& target, const EnvironmentLookup& environment,
                                            std::string& error);
-
-// `text` with every non-empty secret replaced by "***".
-std::string WithoutSecrets(std::string text, const std::vector<std::string>& secrets);
 
 }  // namespace tessel
