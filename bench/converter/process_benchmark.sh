@@ -10,6 +10,10 @@ pictrex=$build/converter/pictrex
 sample=$build/bench/converter/converter_make_sample
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 for tool in "$pictrex" "$sample"; do [ -x "$tool" ] || { echo "missing $tool (build first)" >&2; exit 1; }; done
+# ImageMagick by its own name: plain `convert` may be another program on some machines.
+magick=convert-im6.q16
+"$magick" -version 2>/dev/null | grep -q '^Version: ImageMagick' ||
+  { echo "$magick is not ImageMagick (install the imagemagick package)" >&2; exit 1; }
 
 web=$(mktemp -d)
 trap 'rm -rf "$web"' EXIT
@@ -37,7 +41,7 @@ run_once() {
     pictrex)
       /usr/bin/time -f "%M" -o "$web/time.txt" "$pictrex" "$(stamp_of "$i")" ARCHIVE ;;
     magick)
-      /usr/bin/time -f "%M" -o "$web/time.txt" convert "$web/decoded.ppm" -resize '500x373!' \
+      /usr/bin/time -f "%M" -o "$web/time.txt" "$magick" "$web/decoded.ppm" -resize '500x373!' \
         -fill '#0008' -draw 'rectangle 0,351 500,373' -font "$font" -pointsize 15 -fill white \
         -gravity SouthWest -annotate +6+4 "$caption" -gravity SouthEast -annotate +6+4 "2026-12-10 08:30:05" \
         -quality 85 "$web/magick$i.jpg" ;;
@@ -69,5 +73,5 @@ read -r m_ms m_kb < <(measure magick)
 
 echo "runs: $runs, archive index: $indexer"
 printf 'pictrex (raw decode + banner + archive): median %.1f ms, peak memory %d kB\n' "$p_ms" "$p_kb"
-printf 'ImageMagick convert (resize + annotate + JPEG 85): median %.1f ms, peak memory %d kB\n' "$m_ms" "$m_kb"
+printf 'ImageMagick %s (resize + annotate + JPEG 85): median %.1f ms, peak memory %d kB\n' "$magick" "$m_ms" "$m_kb"
 awk -v p="$p_ms" -v m="$m_ms" 'BEGIN { printf "time ratio pictrex/ImageMagick: %.2f (target <= 1.0)\n", p / m }'
