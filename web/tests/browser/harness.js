@@ -1,6 +1,6 @@
 // What the browser tests share: a throw-away web directory made by scripts/webdir, Debian's nginx
-// serving it on 127.0.0.1, Debian's chromium driven by playwright-core, a watch on the page's
-// console and requests, and small fixture makers (JPEGs through ImageMagick, an H.264 MP4
+// serving it on 127.0.0.1 with the shipped configuration, Debian's chromium driven by
+// playwright-core, a watch on the page's console and requests, and small fixture makers (JPEGs through ImageMagick, an H.264 MP4
 // through ffmpeg, JSON files).
 "use strict";
 const fs = require("fs");
