@@ -87,8 +87,8 @@ http {
   scgi_temp_path ${prefix}/scgi;
   server {
     listen 127.0.0.1:${port};
-    root ${root};
-    include ${PUBLIC_CONF};
+    root "${root}";
+    include "${PUBLIC_CONF}";
   }
 }
 `;
