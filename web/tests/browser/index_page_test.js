@@ -83,6 +83,14 @@ function shown(page) {
 // The start of the capture that made the picture: station.json has it, the page must not show it.
 const CYCLE_START_AT = "2026-12-10T08:29:58+01:00";
 
+// Before the first picture: the placeholder, no notice, no time-lapse.
+function noPictureYet(s) {
+  assert.ok(s.placeholderShown && !s.pictureShown);
+  assert.equal(s.taken, "Waiting for the first picture\u2026");
+  assert.equal(s.notice, null);
+  assert.equal(s.timelapse, null);
+}
+
 // Each state: the files, the requests expected to fail (path and status), whether the page asks for
 // webcam.jpg, and what it shows.
 const states = [
@@ -105,24 +113,14 @@ const states = [
     files: { picture: null, webcam: FRESH, station: FRESH, days: FRESH },
     missing: [],
     pictureRequested: false,
-    check: (s) => {
-      assert.ok(s.placeholderShown && !s.pictureShown);
-      assert.equal(s.taken, "Waiting for the first picture\u2026");
-      assert.equal(s.notice, null);
-      assert.equal(s.timelapse, null);
-    },
+    check: noPictureYet,
   },
   {
     name: "a directory without status files (made by an older tessel-webdir)",
     files: { picture: null, webcam: null, station: null, days: null },
     missing: ["/webcam.json", "/station.json", "/archive/days.json"],
     pictureRequested: false,
-    check: (s) => {
-      assert.ok(s.placeholderShown && !s.pictureShown);
-      assert.equal(s.taken, "Waiting for the first picture\u2026");
-      assert.equal(s.notice, null);
-      assert.equal(s.timelapse, null);
-    },
+    check: noPictureYet,
   },
   {
     name: "the first picture, station.json as tessel-webdir wrote it",
