@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """scripts/run without a display: over an installed tree it starts the emulator, tesseld and a
-web server on 127.0.0.1; the first picture is served at the printed URL; Ctrl-C (SIGINT to the
-whole foreground group, as a terminal sends it) ends tesseld with status 0 after the camera-off
-picture, and the emulator and the web server stop with it.
+web server on 127.0.0.1; the first picture is served at the printed URL and a private file beside
+it is not; Ctrl-C (SIGINT to the whole foreground group, as a terminal sends it) ends tesseld with
+status 0 after the camera-off picture, and the emulator and the web server stop with it.
 
 usage: run_headless_test.py SOURCE_DIR BUILD_DIR"""
 import os
@@ -13,6 +13,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.error
 import urllib.request
 
 SKIP = 77
@@ -63,6 +64,15 @@ def main():
                 served = response.read()
             if not served.startswith(b"\xff\xd8"):
                 fail("the web server does not serve the picture as a JPEG")
+            # Only the public files are served: a settings-like file beside the picture is not.
+            with open(os.path.join(webcam, "private.ini"), "w") as f:
+                f.write("password = secret\n")
+            try:
+                urllib.request.urlopen(url + "private.ini", timeout=10)
+                fail("the web server hands out private.ini")
+            except urllib.error.HTTPError as error:
+                if error.code != 404:
+                    fail(f"private.ini: status {error.code}, not 404")
             os.killpg(run.pid, signal.SIGINT)
             status = run.wait(timeout=120)
         finally:

@@ -1,11 +1,12 @@
 // What the browser tests share: a throw-away web directory made by scripts/webdir, Debian's nginx
-// serving it on 127.0.0.1, Debian's chromium driven by playwright-core, a watch on the page's
-// console and requests, and small fixture makers (JPEGs through ImageMagick, an H.264 MP4
+// serving it on 127.0.0.1 with the shipped configuration, Debian's chromium driven by
+// playwright-core, a watch on the page's console and requests, and small fixture makers (JPEGs through ImageMagick, an H.264 MP4
 // through ffmpeg, JSON files).
 "use strict";
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
+const assert = require("assert/strict");
 const net = require("net");
 const { spawn, execFileSync } = require("child_process");
 const { chromium } = require("playwright-core");
@@ -67,6 +68,10 @@ function answers(port) {
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
+// The server configuration visitors get: what scripts/run uses and README shows, the shipped
+// web/nginx/tessel-public.conf inside a server block for `root` on a loopback port.
+const PUBLIC_CONF = path.join(REPO, "web/nginx/tessel-public.conf");
+
 function nginxConfig(prefix, root, port) {
   return `daemon off;
 worker_processes 1;
@@ -74,10 +79,6 @@ pid ${prefix}/nginx.pid;
 error_log stderr warn;
 events { worker_connections 64; }
 http {
-  types {
-    text/html html; application/json json; image/jpeg jpg; image/gif gif; image/svg+xml svg; video/mp4 mp4;
-  }
-  default_type application/octet-stream;
   access_log off;
   client_body_temp_path ${prefix}/body;
   proxy_temp_path ${prefix}/proxy;
@@ -86,7 +87,8 @@ http {
   scgi_temp_path ${prefix}/scgi;
   server {
     listen 127.0.0.1:${port};
-    root ${root};
+    root "${root}";
+    include "${PUBLIC_CONF}";
   }
 }
 `;
@@ -145,8 +147,7 @@ async function launch() {
 
 // Collects what went wrong on `page`: console errors and uncaught exceptions, requests that failed
 // or got an error status (as paths without their query), and apart from the console errors the
-// browser's own console note on each such request ("Failed to load resource"), which is no fault of
-// the page when the file is missing on purpose.
+// browser's own console note on each such request ("Failed to load resource").
 function watch(page) {
   const seen = { consoleErrors: [], resourceNotes: [], failedRequests: [], requests: [] };
   page.on("console", (message) => {
@@ -164,6 +165,15 @@ function watch(page) {
   return seen;
 }
 
+// Fails unless what `watch` saw is clean: no console error and no failed request or response of 400
+// or more, except those in `expected` ("/path STATUS", for files a test leaves out on purpose),
+// which must each have happened, each with the browser's console note and no other note.
+function expectClean(seen, expected = []) {
+  assert.deepEqual(seen.consoleErrors, [], "console errors");
+  assert.deepEqual([...new Set(seen.failedRequests)].sort(), [...expected].sort(), "failed requests");
+  assert.equal(seen.resourceNotes.length, seen.failedRequests.length, "a console note about another resource");
+}
+
 // Every visible image shows a decoded picture, and nothing is wider than the viewport.
 function layoutProblems(page) {
   return page.evaluate(() => {
@@ -178,5 +188,5 @@ function layoutProblems(page) {
   });
 }
 
-module.exports = { REPO, PHONE, tempDir, webDirectory, writeJson, jpeg, mp4, serve, launch, watch, layoutProblems,
-                   pause };
+module.exports = { REPO, PHONE, tempDir, webDirectory, writeJson, jpeg, mp4, serve, launch, watch, expectClean,
+                   layoutProblems, pause };
