@@ -35,6 +35,18 @@ void ExpectOpensAt(const CaptureWindow& window, int64_t start)
     EXPECT_TRUE(window.Allows(start)) << LocalText(start);
 }
 
+// Waiting at `night` ends with the daylight between `earliest` and `latest`.
+void ExpectDawnBetween(const CaptureWindow& window, int64_t night, int64_t earliest, int64_t latest)
+{
+    EXPECT_FALSE(window.Allows(night));
+    const auto dawn = window.NextWindowStart(night);
+    ASSERT_TRUE(dawn);
+    EXPECT_EQ(dawn->waitingFor, WindowRule::daylight);
+    EXPECT_GT(dawn->epochSeconds, earliest) << LocalText(dawn->epochSeconds);
+    EXPECT_LT(dawn->epochSeconds, latest) << LocalText(dawn->epochSeconds);
+    ExpectOpensAt(window, dawn->epochSeconds);
+}
+
 TEST(CaptureWindow, WithoutRulesAlwaysAllows)
 {
     const CaptureWindow window(std::nullopt, std::nullopt);
@@ -99,13 +111,7 @@ TEST(CaptureWindow, BothRulesAllowOnlyTogether)
     EXPECT_EQ(window.CurrentWindowEnd(Local(2025, 6, 21, 12, 0)), Local(2025, 6, 21, 20, 0));
     EXPECT_FALSE(window.Allows(Local(2025, 6, 21, 21, 0)));  // light, but after the hours
 
-    const int64_t winterNight = Local(2025, 12, 21, 1, 0);
-    const auto dawn = window.NextWindowStart(winterNight);
-    ASSERT_TRUE(dawn);
-    EXPECT_EQ(dawn->waitingFor, WindowRule::daylight);
-    EXPECT_GT(dawn->epochSeconds, Local(2025, 12, 21, 7, 15)) << LocalText(dawn->epochSeconds);
-    EXPECT_LT(dawn->epochSeconds, Local(2025, 12, 21, 7, 55)) << LocalText(dawn->epochSeconds);
-    ExpectOpensAt(window, dawn->epochSeconds);
+    ExpectDawnBetween(window, Local(2025, 12, 21, 1, 0), Local(2025, 12, 21, 7, 15), Local(2025, 12, 21, 7, 55));
     EXPECT_FALSE(window.Allows(Local(2025, 12, 21, 6, 30)));  // within the hours, but dark
     const auto dusk = window.CurrentWindowEnd(Local(2025, 12, 21, 12, 0));
     ASSERT_TRUE(dusk);
@@ -145,14 +151,7 @@ TEST(CaptureWindow, StartInTheMiddleOfTheNight)
 {
     const ScopedTimeZone zone("Australia/Sydney");
     const CaptureWindow window(std::nullopt, DaylightRule{kSydney, -6});
-    const int64_t midnight = Local(2025, 6, 21, 0, 30);
-    EXPECT_FALSE(window.Allows(midnight));
-    const auto dawn = window.NextWindowStart(midnight);
-    ASSERT_TRUE(dawn);
-    EXPECT_EQ(dawn->waitingFor, WindowRule::daylight);
-    EXPECT_GT(dawn->epochSeconds, Local(2025, 6, 21, 6, 15)) << LocalText(dawn->epochSeconds);
-    EXPECT_LT(dawn->epochSeconds, Local(2025, 6, 21, 6, 50)) << LocalText(dawn->epochSeconds);
-    ExpectOpensAt(window, dawn->epochSeconds);
+    ExpectDawnBetween(window, Local(2025, 6, 21, 0, 30), Local(2025, 6, 21, 6, 15), Local(2025, 6, 21, 6, 50));
 }
 
 // Barrow's polar night of 2012/13 ends with the sunrise of 22 Jan 2013 at 13:17 AKST (the US
