@@ -77,16 +77,10 @@ private:
 };
 
 // A station dialog that captures with a ScriptedCamera, in a fresh web directory.
-class CameraSeamTest : public ::testing::Test {
+class CameraSeamTest : public StationStandIns {
 protected:
     std::string StoredName(const char* kind) const { return std::string("image") + kDefaultStamp + "." + kind; }
 
-    TemporaryWorkDir workDir;
-    ScriptedView view;
-    RecordingTimer timer;
-    FakeClock clock;
-    RecordingSleeper sleeper;
-    RecordingLauncher launcher;
     ScriptedCamera* camera = nullptr;
     StationDialog station{view, timer, clock, sleeper, launcher, [this](const DriverRecords&) {
                               auto made = std::make_unique<ScriptedCamera>();
