@@ -82,7 +82,8 @@ std::optional<CameraPicture> SerialCamera::Fetch(FailureReport& report)
     const uint32_t bufferSize = records_.picture.bufferSize;
     std::unique_ptr<uint8_t[]> buffer = allocator_.Allocate(bufferSize);
     if (!buffer) {
-        report.Failed({kImageMallocFailed, "no memory for a download buffer of " + std::to_string(bufferSize) + " bytes"});
+        report.Failed(
+            {kImageMallocFailed, "no memory for a download buffer of " + std::to_string(bufferSize) + " bytes"});
         return std::nullopt;
     }
     records_.buffer.data = buffer.get();

@@ -18,7 +18,8 @@ StationDialog::StationDialog(StationView& view, CaptureTimer& timer, const Clock
     CameraRecord.one = 1;
     CameraRecord.openArea = DriverOpenInfo.area;
     ApplySettingsMapping();
-    camera_ = makeCamera(DriverRecords{DriverOpenInfo, DriverRecord, CameraRecord, PictureInfo, PictureBuffer, downloadWord});
+    camera_ = makeCamera(
+        DriverRecords{DriverOpenInfo, DriverRecord, CameraRecord, PictureInfo, PictureBuffer, downloadWord});
 }
 
 StationDialog::StationDialog(StationView& view, CaptureTimer& timer, const Clock& clock, Sleeper& sleeper,

@@ -147,8 +147,8 @@ TEST_P(CameraCycleTest, AsksTheStepsReportsFailuresAndStoresThePicture)
     EXPECT_EQ(ReadFile(StoredName(kJpegPictureKind)),
               row.stored ? std::optional<std::string>(kJpegBytes) : std::nullopt);
     EXPECT_FALSE(fs::exists(StoredName(kNativePictureKind)));
-    EXPECT_EQ(launcher.starts,
-              row.stored ? std::vector<std::string>{std::string(kDefaultStamp) + " ARCHIVE"} : std::vector<std::string>{});
+    const std::vector<std::string> converterStart{std::string(kDefaultStamp) + " ARCHIVE"};
+    EXPECT_EQ(launcher.starts, row.stored ? converterStart : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -156,13 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SeamRow{"NoPictureMemory", {}, "Say \"Cheese!\" Acquiring Picture Creating Web Image Finished Processing",
                 kFetched, "", 3, true},
-        SeamRow{"OpenFails", Failing(&Script::open, kUnauthorised), "Say \"Cheese!\" OpenCamera Failed Finished Processing", kOpened,
-                "HTTP 401", 0, false},
+        SeamRow{"OpenFails", Failing(&Script::open, kUnauthorised),
+                "Say \"Cheese!\" OpenCamera Failed Finished Processing", kOpened, "HTTP 401", 0, false},
         SeamRow{"OpenFailureReplacesTheStatus",
                 Failing(&Script::open, StepFailure{kOpenDriverFailed, "no driver", true}),
                 "OpenDriver Failed Finished Processing", kOpened, "no driver", 0, false},
-        SeamRow{"TakeFails", Failing(&Script::take, kGreyFrame), "Say \"Cheese!\" TakePicture Failed Finished Processing", kTaken,
-                "grey frame", 1, false},
+        SeamRow{"TakeFails", Failing(&Script::take, kGreyFrame),
+                "Say \"Cheese!\" TakePicture Failed Finished Processing", kTaken, "grey frame", 1, false},
         SeamRow{"FetchFails", Failing(&Script::fetch, kNoMemory),
                 "Say \"Cheese!\" Acquiring Picture Image malloc Failed Finished Processing", kFetched,
                 kNoMemory.reason.c_str(), 2, false},
