@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "file_error.h"
+#include "serial_camera.h"
 #include "service_log.h"
 #include "station_lock.h"
 #include "systemd_notify.h"
@@ -59,7 +60,7 @@ ServiceStation::ServiceStation(const ServiceOptions& options, const ServiceSetti
       settings_(settings),
       loop_(TestTimeScaleFromEnvironment()),
       view_(settings, log, [](const std::string& status) { NotifyStatus(status); }),
-      station_(view_, loop_, clock_, sleeper_, launcher_),
+      station_(view_, loop_, clock_, sleeper_, launcher_, SerialCameraMaker()),
       health_(directory, clock_, options.once ? HealthFile::AfterCycle::Stopped : HealthFile::AfterCycle::Running)
 {
     com1_.Use(settings.device);

@@ -16,6 +16,7 @@
 #include "message_boxes.h"
 #include "minimised_icon.h"
 #include "resource_ids.h"
+#include "serial_camera.h"
 #include "station_icon.h"
 #include "string_table.h"
 #include "system_menu.h"
@@ -38,7 +39,7 @@ const res::DialogTemplate& StationTemplate() { return *res::FindDialogTemplate(r
 StationWindow::StationWindow(const StationServices& services, QWidget* parent)
     : QDialog(parent),
       messages_(services.messages),
-      station_(*this, *this, services.clock, services.sleeper, services.launcher),
+      station_(*this, *this, services.clock, services.sleeper, services.launcher, SerialCameraMaker()),
       icon(LoadIconResource(res::IDR_MAINFRAME)) {
     controls_ = BuildDialog(*this, StationTemplate());
     AddFrameCommands(systemMenu_);

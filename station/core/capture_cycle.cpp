@@ -1,8 +1,7 @@
-// One capture: open driver and camera, take a picture, download it, store it, start the
-// converter, delete the picture, close camera and driver. Every step is reported in `status`;
-// a failing step skips to the clean-up that the steps already done require.
+// One capture: open the camera, take a picture, fetch it, store it, start the converter, delete
+// the picture from the camera, close the camera. Every step is reported in `status`; a failing
+// step skips to the clean-up that the steps already done require.
 #include <cstdio>
-#include <memory>
 #include <utility>
 
 #include "caption_file.h"
@@ -11,34 +10,42 @@
 #include "image_file.h"
 #include "sleeper.h"
 #include "station_dialog.h"
+#include "status_texts.h"
 
 namespace tessel {
 namespace {
 
 constexpr uint32_t kPauseMilliseconds = 100;
 
-// An open driver or camera. The normal path closes it with Close() and reports the result;
-// if an exception leaves the cycle first, the destructor closes it.
-template <typename Record, int16_t (*CloseFunction)(Record*)>
-class OpenSession {
+// Failures of a clean-up that nobody is left to hear of.
+class IgnoredFailures final : public FailureReport {
 public:
-    explicit OpenSession(Record& record) : record_(&record) {}
-    OpenSession(const OpenSession&) = delete;
-    OpenSession& operator=(const OpenSession&) = delete;
-    ~OpenSession()
-    {
-        if (record_ != nullptr) {
-            CloseFunction(record_);
-        }
-    }
-    int16_t Close() { return CloseFunction(std::exchange(record_, nullptr)); }
-
-private:
-    Record* record_;
+    void Failed(const StepFailure& /*failure*/) override {}
 };
 
-using DriverSession = OpenSession<DC25DriverRecord, DC25_CloseDriver>;
-using CameraSession = OpenSession<DC25CameraRecord, DC25_CloseCamera>;
+// The camera between Open and Close. The normal path closes it with Close() and reports what
+// failed; if an exception leaves the cycle first, the destructor closes what is still open.
+class CameraSession {
+public:
+    explicit CameraSession(Camera& camera) : camera_(&camera) {}
+    CameraSession(const CameraSession&) = delete;
+    CameraSession& operator=(const CameraSession&) = delete;
+    ~CameraSession()
+    {
+        if (camera_ != nullptr) {
+            IgnoredFailures ignored;
+            camera_->Close(ignored);
+        }
+    }
+    void Close(FailureReport& report)
+    {
+        camera_->Close(report);
+        camera_ = nullptr;
+    }
+
+private:
+    Camera* camera_;
+};
 
 }  // namespace
 
@@ -47,83 +54,66 @@ void StationDialog::Pause()
     sleeper_.Sleep(kPauseMilliseconds);
 }
 
+void StationDialog::Failed(const StepFailure& failure)
+{
+    if (failure.replacesStatus) {
+        status = failure.status;
+    } else {
+        status += failure.status;
+    }
+    failureReason_ = failure.reason;
+}
+
 void StationDialog::RunCaptureCycle()
 {
     UpdateData(true);
     ApplySettingsMapping();
-    status = "Say \"Cheese!\"";
+    failureReason_.clear();
+    status = kSayCheese;
     Show();
-    if (DC25_OpenDriver(&DriverOpenInfo, &DriverRecord) != DC25_OK) {
-        status = "OpenDriver Failed";
-    } else {
-        RunWithOpenDriver();
-    }
-    status += " Finished Processing";
+    RunWithCamera();
+    status += kFinishedProcessing;
     UpdateData(false);
 }
 
-void StationDialog::RunWithOpenDriver()
+void StationDialog::RunWithCamera()
 {
-    DriverSession driver(DriverRecord);
-    if (DC25_OpenCamera(&CameraRecord) != DC25_OK) {
-        status += " OpenCamera Failed";
-    } else {
-        RunWithOpenCamera();
-    }
-    if (driver.Close() != DC25_OK) {
-        status += " CloseDriver Failed";
-    }
-}
-
-void StationDialog::RunWithOpenCamera()
-{
-    CameraSession camera(CameraRecord);
-    Pause();
-    if (DC25_TakePicture(&CameraRecord, 0, 0, &PictureInfo, 0) != DC25_OK) {
-        status += " TakePicture Failed";
-    } else {
+    CameraSession session(*camera_);
+    if (camera_->Open(*this)) {
         Pause();
-        status += " Acquiring Picture";
-        Show();
-        DownloadAndStore();
-        Pause();
-        status += " Deleting Picture";
-        Show();
-        if (DC25_DeletePicture(&CameraRecord, 0, -1) != DC25_OK) {
-            status += " DeletePicture Failed";
+        if (camera_->Take(*this)) {
+            Pause();
+            status += kAcquiringPicture;
+            Show();
+            FetchAndStore();
+            DeleteFromCamera();
         }
     }
-    if (camera.Close() != DC25_OK) {
-        status += " CloseCamera Failed";
-    }
+    session.Close(*this);
 }
 
-void StationDialog::DownloadAndStore()
+void StationDialog::FetchAndStore()
 {
-    // The buffer lives until this function returns, before the picture is deleted.
-    const uint32_t bufferSize = PictureInfo.bufferSize;
-    const std::unique_ptr<uint8_t[]> buffer = allocator_.Allocate(bufferSize);
-    if (!buffer) {
-        status += " Image malloc Failed";
-        return;
-    }
-    PictureBuffer.data = buffer.get();
-    PictureBuffer.size = bufferSize;
-    PictureBuffer.zero = 0;
-    downloadWord = 0;
-    const int16_t result = DC25_GetNativePicture(&CameraRecord, 0, &PictureInfo, &PictureBuffer, &downloadWord);
-    if (result != DC25_OK) {
-        status += " GetNativePicture Failed (" + std::to_string(result) + ")";
-        return;
-    }
-    // The picture is the buffer's tail; a count beyond the buffer cannot be stored.
-    if (PictureInfo.byteCount > bufferSize) {
-        status += " Picture Size Failed";
+    // The picture, and with it a download buffer, lives until this function returns, before the
+    // picture is deleted from the camera.
+    const std::optional<CameraPicture> picture = camera_->Fetch(*this);
+    if (!picture) {
         return;
     }
     UpdateCaptionFile();
     StampNow();
-    StoreImage(buffer.get(), bufferSize);
+    StoreImage(*picture);
+}
+
+void StationDialog::DeleteFromCamera()
+{
+    if (!camera_->KeepsPictures()) {
+        return;
+    }
+    Pause();
+    status += kDeletingPicture;
+    Show();
+    camera_->DeletePicture(*this);
 }
 
 void StationDialog::UpdateCaptionFile()
@@ -144,24 +134,24 @@ void StationDialog::StampNow()
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-void StationDialog::StoreImage(const uint8_t* buffer, uint32_t bufferSize)
+void StationDialog::StoreImage(const CameraPicture& picture)
 {
-    const std::string name = std::string("image") + lastStamp + ".dc2";
+    const std::string name = std::string("image") + lastStamp + "." + picture.kind;
     ImageFile image(name);
     if (!image.IsOpen()) {
-        status += " FileOpen Failed";
+        std::string text = kFileOpenFailed;
         if (image.RefusedLink()) {
-            status += " (" + name + " is a symbolic link)";
+            text += " (" + name + " is a symbolic link)";
         }
+        Failed({text, image.Error()});
         return;
     }
     Pause();
-    status += " Creating Web Image";
+    status += kCreatingWebImage;
     Show();
-    const uint32_t byteCount = PictureInfo.byteCount;
-    if (!image.WriteAndClose(buffer + (bufferSize - byteCount), byteCount)) {
+    if (!image.WriteAndClose(picture.bytes.data(), picture.bytes.size())) {
         // A truncated picture must not reach the converter.
-        status += " FileWrite Failed";
+        Failed({kFileWriteFailed, image.Error()});
         return;
     }
     launcher_.Start(ConverterParameters());

@@ -1,6 +1,7 @@
 #include "image_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include <sys/stat.h>
@@ -16,8 +17,9 @@ ImageFile::ImageFile(std::string name) : name_(std::move(name))
         directory_ = WebDirectory::Open(".");
         directory_->RemoveRegularFile(name_);  // a picture taken earlier in the same second
         file_ = directory_->OpenForWriting(name_, WriteMode::CreateNew);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
         refusedLink_ = IsLink(name_);
+        error_ = error.what();
     }
 }
 
@@ -50,9 +52,14 @@ bool ImageFile::WriteAndClose(const uint8_t* data, std::size_t size)
         if (written) {
             data += n;
             size -= static_cast<std::size_t>(n);
+        } else {
+            error_ = name_ + ": cannot write: " + (n < 0 ? std::strerror(errno) : "nothing written");
         }
     }
     const bool closed = file_.Close();
+    if (written && !closed) {
+        error_ = name_ + ": cannot close: " + std::strerror(errno);
+    }
     if (!written || !closed) {
         Remove();
         return false;

@@ -30,6 +30,8 @@ public:
     // Writes `size` bytes in one piece and closes the file. False when the write or the close
     // failed; the file is then removed.
     bool WriteAndClose(const uint8_t* data, std::size_t size);
+    // Why the file could not be created or written, naming the file.
+    const std::string& Error() const { return error_; }
 
 private:
     void Remove();
@@ -38,6 +40,7 @@ private:
     std::optional<WebDirectory> directory_;
     FileDescriptor file_;  // open until written, or until the destructor removes the file
     bool refusedLink_ = false;
+    std::string error_;
 };
 
 }  // namespace tessel

@@ -2,14 +2,15 @@
 
 #include "control_ids.h"
 #include "data_exchange.h"
+#include "serial_camera.h"
 #include "settings_mapping.h"
 #include "station_view.h"
 
 namespace tessel {
 
 StationDialog::StationDialog(StationView& view, CaptureTimer& timer, const Clock& clock, Sleeper& sleeper,
-                             ConverterLauncher& launcher, BufferAllocator& allocator)
-    : view_(view), timer_(timer), clock_(clock), sleeper_(sleeper), launcher_(launcher), allocator_(allocator)
+                             ConverterLauncher& launcher, const CameraMaker& makeCamera)
+    : view_(view), timer_(timer), clock_(clock), sleeper_(sleeper), launcher_(launcher)
 {
     DriverOpenInfo.version = 0x0200;
     DriverRecord = DC25DriverRecord{1, 1, 0, 0, 0};
@@ -17,6 +18,14 @@ StationDialog::StationDialog(StationView& view, CaptureTimer& timer, const Clock
     CameraRecord.one = 1;
     CameraRecord.openArea = DriverOpenInfo.area;
     ApplySettingsMapping();
+    camera_ = makeCamera(
+        DriverRecords{DriverOpenInfo, DriverRecord, CameraRecord, PictureInfo, PictureBuffer, downloadWord});
+}
+
+StationDialog::StationDialog(StationView& view, CaptureTimer& timer, const Clock& clock, Sleeper& sleeper,
+                             ConverterLauncher& launcher, BufferAllocator& allocator)
+    : StationDialog(view, timer, clock, sleeper, launcher, SerialCameraMaker(allocator))
+{
 }
 
 void StationDialog::DoDataExchange(DataExchange& dx)

@@ -1,16 +1,19 @@
 // The capture station's state and logic, without a window: the settings bound to the window's
-// controls, the records handed to the camera driver library, one capture cycle, and the
-// schedule that runs a cycle on every tick of the capture timer.
+// controls, the records handed to the camera driver library, one capture cycle with the
+// station's camera, and the schedule that runs a cycle on every tick of the capture timer.
 //
 // The window owns one StationDialog, implements StationView and CaptureTimer for it, and routes
 // the Start and Stop clicks and the timer ticks to OnStart, OnStop and OnTimer.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "buffer_allocator.h"
+#include "camera.h"
 #include "dc25v20.h"
+#include "step_failure.h"
 
 namespace tessel {
 
@@ -22,8 +25,13 @@ class Sleeper;
 class StationObserver;
 class StationView;
 
-class StationDialog {
+class StationDialog : private FailureReport {
 public:
+    // Captures with the camera that `makeCamera` builds over this dialog's driver records.
+    StationDialog(StationView& view, CaptureTimer& timer, const Clock& clock, Sleeper& sleeper,
+                  ConverterLauncher& launcher, const CameraMaker& makeCamera);
+    // Captures with the serial camera over this dialog's driver records, its download buffers
+    // from `allocator`.
     StationDialog(StationView& view, CaptureTimer& timer, const Clock& clock, Sleeper& sleeper,
                   ConverterLauncher& launcher, BufferAllocator& allocator = HeapBufferAllocator());
     // The driver records point into each other: the object stays where it was built.
@@ -40,9 +48,12 @@ public:
     // Sets the port, speed code and model code of CameraRecord from the settings.
     void ApplySettingsMapping();
 
-    // One whole capture: read the settings, take and download a picture, store it, start the
+    // One whole capture: read the settings, take and fetch a picture, store it, start the
     // converter, delete the picture from the camera; every step is reported in `status`.
     void RunCaptureCycle();
+    // Why the last failed step of the last cycle failed (for the log and the health file); empty
+    // when no step failed.
+    const std::string& FailureReason() const { return failureReason_; }
 
     // Start button: the first cycle begins 500 ms later.
     void OnStart();
@@ -82,13 +93,15 @@ private:
     // Write all members to the window and repaint it at once.
     void Show();
     void Pause();
-    // Capture steps that need the driver open, the camera open, the picture taken.
-    void RunWithOpenDriver();
-    void RunWithOpenCamera();
-    void DownloadAndStore();
+    // Capture steps from opening the camera to closing it, and those after a picture was taken.
+    void RunWithCamera();
+    void FetchAndStore();
+    void DeleteFromCamera();
     void UpdateCaptionFile();
     void StampNow();
-    void StoreImage(const uint8_t* buffer, uint32_t bufferSize);
+    void StoreImage(const CameraPicture& picture);
+    // A failed step: its text goes on the status line, its reason is kept.
+    void Failed(const StepFailure& failure) final;
     void ArmNextCycle(uint32_t startSeconds);
     // The converter's parameters for the last picture: "<stamp> ARCHIVE" or "<stamp> NOARCHIVE".
     std::string ConverterParameters() const;
@@ -98,7 +111,8 @@ private:
     const Clock& clock_;
     Sleeper& sleeper_;
     ConverterLauncher& launcher_;
-    BufferAllocator& allocator_;
+    std::unique_ptr<Camera> camera_;
+    std::string failureReason_;
     StationObserver* observer_ = nullptr;
 };
 

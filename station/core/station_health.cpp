@@ -34,7 +34,11 @@ nlohmann::json IsoOrNull(const Clock& clock, const std::optional<int64_t>& epoch
 
 bool CycleSucceeded(const std::string& status)
 {
-    return status.find("Failed") == std::string::npos && status.ends_with("Deleting Picture Finished Processing");
+    // The last steps of a cycle that stored its picture: deleting it from a camera that keeps its
+    // pictures, or writing it when the camera keeps none.
+    return status.find("Failed") == std::string::npos &&
+           (status.ends_with("Deleting Picture Finished Processing") ||
+            status.ends_with("Creating Web Image Finished Processing"));
 }
 
 std::string IsoLocalTime(const Clock& clock, int64_t epoch)

@@ -172,8 +172,11 @@ TEST_F(ProcessLauncherTest, ConverterStartsWithNoBlockedSignalsWhileTheStationBl
     sigset_t saved;
     sigprocmask(SIG_BLOCK, &blocked, &saved);
     fs::create_directory("bin");
+    // Read with the shell's own commands: while the shell waits for a child such as sed, it blocks
+    // every signal itself, and that is the mask the child would see.
     MakeProgram("bin/tessel-test-converter",
-                "#!/bin/sh\nsed -n 's/^SigBlk:[[:space:]]*//p' /proc/$$/status > mask.tmp\nmv mask.tmp mask.txt\n");
+                "#!/bin/sh\nwhile read -r key value; do [ \"$key\" = SigBlk: ] && echo \"$value\"; done "
+                "< /proc/$$/status > mask.tmp\nmv mask.tmp mask.txt\n");
     PutFirstOnPath(workDir.Path() / "bin");
     ProcessConverterLauncher launcher("tessel-test-converter");
     launcher.Start("19991015083005 ARCHIVE");

@@ -1,5 +1,6 @@
 // A StationDialog wired to scripted stand-ins, running in a fresh temporary directory that
-// plays the web directory. The view starts out showing the defaults, as the window does.
+// plays the web directory. The view of StationTest starts out showing the defaults, as the
+// window does.
 #pragma once
 
 #include <filesystem>
@@ -37,18 +38,24 @@ private:
 std::optional<std::string> ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 
-class StationTest : public ::testing::Test {
+// What a StationDialog is wired to in the tests, and the fresh web directory it works in.
+class StationStandIns : public ::testing::Test {
 protected:
-    StationTest();
-
-    std::string ImageFileName(const std::string& stamp = kDefaultStamp) const;
-
     TemporaryWorkDir workDir;
     ScriptedView view;
     RecordingTimer timer;
     FakeClock clock;
     RecordingSleeper sleeper;
     RecordingLauncher launcher;
+};
+
+// A StationDialog with the serial camera over the scripted driver.
+class StationTest : public StationStandIns {
+protected:
+    StationTest();
+
+    std::string ImageFileName(const std::string& stamp = kDefaultStamp) const;
+
     ScriptedAllocator allocator;
     StationDialog station{view, timer, clock, sleeper, launcher, allocator};
 };

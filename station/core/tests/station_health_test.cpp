@@ -44,7 +44,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Finished Processing CloseCamera Failed", false},
                       // A cycle that an exception ended never reached its last words.
                       SucceededRow{"Say \"Cheese!\" Acquiring Picture", false},
-                      SucceededRow{"", false}));
+                      SucceededRow{"", false},
+                      // A camera without picture memory has no delete step.
+                      SucceededRow{"Say \"Cheese!\" Acquiring Picture Creating Web Image Finished Processing", true},
+                      SucceededRow{"Say \"Cheese!\" Acquiring Picture Creating Web Image FileWrite Failed Finished "
+                                   "Processing", false},
+                      SucceededRow{"Say \"Cheese!\" Acquiring Picture Finished Processing", false}));
 
 // A clock whose local time lies a chosen offset from UTC.
 class OffsetClock final : public Clock {
