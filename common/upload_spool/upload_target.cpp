@@ -29,16 +29,6 @@ std::optional<Number> Count(std::string_view text) {
     return value;
 }
 
-std::optional<bool> YesOrNo(std::string_view text) {
-    for (std::string_view yes : {"yes", "true", "on", "1"}) {
-        if (text == yes) return true;
-    }
-    for (std::string_view no : {"no", "false", "off", "0"}) {
-        if (text == no) return false;
-    }
-    return std::nullopt;
-}
-
 // The kind of target a url names; nothing for a scheme that is not supported.
 std::optional<TargetKind> KindOf(std::string_view url) {
     if (StartsWith(url, "sftp://")) return TargetKind::Sftp;

@@ -183,18 +183,34 @@ const char* KindName(ServerKind kind) {
     return "?";
 }
 
+// The program that serves each kind, and what to install when it is missing.
+struct ServerProgram {
+    const char* name;
+    const char* missing;
+};
+
+ServerProgram ProgramOf(ServerKind kind) {
+    switch (kind) {
+        case ServerKind::Sftp: return {"sshd", "OpenSSH's sshd is not installed (package openssh-server)"};
+        case ServerKind::Ftp: return {"vsftpd", "vsftpd is not installed (package vsftpd)"};
+        case ServerKind::WebDav: return {"nginx", "nginx is not installed (package nginx-light)"};
+        case ServerKind::S3: return {"s3rver", "s3rver is not installed (npm install -g s3rver)"};
+    }
+    return {"", ""};
+}
+
 std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skipReason) {
+    const auto program = FindOnPath(ProgramOf(kind).name);
+    if (!program || (kind == ServerKind::Sftp && !FindOnPath("ssh-keygen"))) {
+        skipReason = ProgramOf(kind).missing;
+        return nullptr;
+    }
     std::unique_ptr<TestServer> server(new TestServer(kind));
     const std::filesystem::path d = server->dir_.path();
     server->port_ = FreeLoopbackPort();
     const std::string port = std::to_string(server->port_);
     switch (kind) {
         case ServerKind::Sftp: {
-            const auto sshd = FindOnPath("sshd");
-            if (!sshd || !FindOnPath("ssh-keygen")) {
-                skipReason = "OpenSSH's sshd is not installed (package openssh-server)";
-                return nullptr;
-            }
             Run("ssh-keygen -q -t ed25519 -N '' -f " + (d / "host_key").string() + " && ssh-keygen -q -t ed25519 -N '' -f " +
                 (d / "user_key").string() + " && ssh-keygen -q -t ed25519 -N '' -f " + (d / "stranger_key").string());
             std::filesystem::copy_file(d / "user_key.pub", d / "authorized_keys");
@@ -206,16 +222,15 @@ std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skip
                           "\nStrictModes no\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                           "UsePAM no\nPidFile none\nPermitRootLogin prohibit-password\nSubsystem sftp internal-sftp\n");
             if (::geteuid() == 0) ::mkdir("/run/sshd", 0755);  // sshd's privilege separation folder
-            server->argv_ = {*sshd, "-D", "-e", "-f", (d / "sshd_config").string()};
+            server->argv_ = {*program, "-D", "-e", "-f", (d / "sshd_config").string()};
             server->root_ = d / "www";
             std::filesystem::create_directory(server->root_);
             break;
         }
         case ServerKind::Ftp: {
-            const auto vsftpd = FindOnPath("vsftpd");
             const passwd* ftpUser = ::getpwnam("ftp");
-            if (!vsftpd || !ftpUser) {
-                skipReason = "vsftpd is not installed (package vsftpd)";
+            if (!ftpUser) {
+                skipReason = ProgramOf(kind).missing;
                 return nullptr;
             }
             if (::geteuid() != 0) {
@@ -238,16 +253,11 @@ std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skip
                           // A session whose client was killed lingers until its own timeout and
                           // would hold a lock on the half-sent file over the next run's attempts.
                           "lock_upload_files=NO\n");
-            server->argv_ = {*vsftpd, (d / "vsftpd.conf").string()};
+            server->argv_ = {*program, (d / "vsftpd.conf").string()};
             server->root_ = d / "ftp/www";
             break;
         }
         case ServerKind::WebDav: {
-            const auto nginx = FindOnPath("nginx");
-            if (!nginx) {
-                skipReason = "nginx is not installed (package nginx-light)";
-                return nullptr;
-            }
             std::filesystem::create_directories(d / "www");
             std::filesystem::create_directories(d / "body");
             ::chmod((d / "www").c_str(), 0777);  // nginx's workers run as another account
@@ -265,18 +275,13 @@ std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skip
                           "  dav_access user:rw group:r all:r;\n  auth_basic tessel;\n  auth_basic_user_file " +
                           (d / "htpasswd").string() + ";\n  location / {}\n  location /archive/days/ { client_max_body_size 1m; }\n"
                           "  location ~ forbidden { return 403; }\n }\n}\n");
-            server->argv_ = {*nginx, "-e", (d / "error.log").string(), "-p", d.string(), "-c", (d / "nginx.conf").string(),
+            server->argv_ = {*program, "-e", (d / "error.log").string(), "-p", d.string(), "-c", (d / "nginx.conf").string(),
                              "-g", "daemon off;"};
             server->root_ = d / "www";
             break;
         }
         case ServerKind::S3: {
-            const auto s3rver = FindOnPath("s3rver");
-            if (!s3rver) {
-                skipReason = "s3rver is not installed (npm install -g s3rver)";
-                return nullptr;
-            }
-            server->argv_ = {*s3rver, "-d", (d / "s3").string(), "-a", "127.0.0.1", "-p", port, "--silent",
+            server->argv_ = {*program, "-d", (d / "s3").string(), "-a", "127.0.0.1", "-p", port, "--silent",
                              "--configure-bucket", kBucket};
             break;
         }
