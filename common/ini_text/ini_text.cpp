@@ -26,4 +26,14 @@ std::optional<IniKeyValue> SplitKeyValue(std::string_view line) {
     return IniKeyValue{TrimBlanks(line.substr(0, equals)), TrimBlanks(line.substr(equals + 1))};
 }
 
+std::optional<bool> YesOrNo(std::string_view value) {
+    for (std::string_view yes : {"yes", "true", "on", "1"}) {
+        if (value == yes) return true;
+    }
+    for (std::string_view no : {"no", "false", "off", "0"}) {
+        if (value == no) return false;
+    }
+    return std::nullopt;
+}
+
 }  // namespace tessel

@@ -38,4 +38,7 @@ struct IniKeyValue {
 // The trimmed text before and after the first '=' of a line; nothing when the line has no '='.
 std::optional<IniKeyValue> SplitKeyValue(std::string_view line);
 
+// A switch's value: yes/true/on/1 or no/false/off/0; nothing for any other text.
+std::optional<bool> YesOrNo(std::string_view value);
+
 }  // namespace tessel

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <array>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +19,7 @@ namespace tessel {
 namespace {
 
 constexpr std::size_t kLongestSettings = 1 << 20;
+constexpr std::size_t kLongestHeldReason = 2000;
 constexpr std::string_view kJobSuffix = ".job";
 
 // The visitors' page and its companions, which tessel-webdir puts in place once and the owner may
@@ -61,6 +62,13 @@ std::string_view FileName(std::string_view path) { return path.substr(path.rfind
 constexpr char kPathMark = '+';
 constexpr std::size_t kLongestPath = 200;  // keeps a job's name within the 255 bytes a file name may have
 
+// A public path as a single file name: its '/' written as '+'.
+std::string Encoded(std::string_view path) {
+    std::string encoded(path);
+    std::replace(encoded.begin(), encoded.end(), '/', kPathMark);
+    return encoded;
+}
+
 std::string NewJobName(std::string_view path) {
     static std::atomic<unsigned> counter{0};
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -68,9 +76,7 @@ std::string NewJobName(std::string_view path) {
     char name[80];
     std::snprintf(name, sizeof name, "%020lld-%07d-%05u", static_cast<long long>(nanoseconds),
                   static_cast<int>(getpid()), counter++ % 100000);
-    std::string encoded(path);
-    std::replace(encoded.begin(), encoded.end(), '/', kPathMark);
-    return std::string(name) + kPathMark + encoded + std::string(kJobSuffix);
+    return std::string(name) + kPathMark + Encoded(path) + std::string(kJobSuffix);
 }
 
 // The public path a job's name carries, or "" when the name carries none.
@@ -148,6 +154,25 @@ std::vector<UploadJob> TargetSpool::Jobs(std::vector<std::string>& refused) cons
 UploadJob TargetSpool::Add(std::string_view path) const {
     UploadJob job{NewJobName(path), std::string(path)};
     directory_.OpenForWriting(job.file, WriteMode::CreateNew, 0644);
+    if (!IsReplaceable(path)) return job;
+    // The link .newest/<path> names the newest job of a replaceable path: it is pointed at the new
+    // job (atomically, by renaming a fresh link over it) and the job it named before is removed.
+    // Not flushed: a link lost in a crash only leaves a superseded job, which the uploader serves
+    // together with the newer one.
+    const WebDirectory newest = directory_.Subdirectory(kNewestJobFolderName, DirectoryLinks::Refuse, true);
+    const std::string entry = Encoded(path);
+    char previous[256];
+    const ssize_t length = ::readlinkat(newest.descriptor(), entry.c_str(), previous, sizeof previous);
+    const std::string temporary = "." + job.file;
+    if (::symlinkat(job.file.c_str(), newest.descriptor(), temporary.c_str()) != 0 ||
+        ::renameat(newest.descriptor(), temporary.c_str(), newest.descriptor(), entry.c_str()) != 0) {
+        ::unlinkat(newest.descriptor(), temporary.c_str(), 0);
+        throw FileError((newest.path() / entry).string() + ": cannot link the newest job");
+    }
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof previous) {
+        const std::string earlier(previous, static_cast<std::size_t>(length));
+        if (IsJobName(earlier) && PathOfJob(earlier) == path && earlier != job.file) Remove({earlier, job.path});
+    }
     return job;
 }
 
@@ -164,10 +189,64 @@ void TargetSpool::Remove(const UploadJob& job) const {
     }
 }
 
+std::vector<std::string> TargetSpool::Trim(std::vector<UploadJob>& jobs, std::size_t limit) const {
+    std::vector<std::string> dropped;
+    for (auto job = jobs.begin(); jobs.size() > limit && job != jobs.end();) {
+        if (!IsReplaceable(job->path)) {
+            ++job;
+            continue;
+        }
+        Remove(*job);
+        dropped.push_back(job->path);
+        job = jobs.erase(job);
+    }
+    return dropped;
+}
+
+std::vector<HeldJob> TargetSpool::Held() const {
+    std::vector<HeldJob> held;
+    std::optional<WebDirectory> folder;
+    try {
+        folder = directory_.Subdirectory(kHeldFolderName, DirectoryLinks::Refuse);
+    } catch (const FileError&) {
+        return held;  // none held yet
+    }
+    std::vector<std::string> names = folder->Names();
+    std::sort(names.begin(), names.end());
+    for (auto& name : names) {
+        std::string path = IsJobName(name) ? PathOfJob(name) : std::string();
+        struct stat status {};
+        if (path.empty() || ::fstatat(folder->descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        const FileRead reason = folder->Read(name, kLongestHeldReason);
+        held.push_back({{std::move(name), std::move(path)}, reason.ok ? reason.bytes : std::string(), status.st_mtim.tv_sec});
+    }
+    return held;
+}
+
+void TargetSpool::Hold(const UploadJob& job, std::string_view reason, std::time_t when) const {
+    const WebDirectory folder = directory_.Subdirectory(kHeldFolderName, DirectoryLinks::Refuse, true);
+    folder.ReplaceAtomically(job.file, reason.substr(0, kLongestHeldReason));
+    // The held job's time is its file's modification time.
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ::utimensat(folder.descriptor(), job.file.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    Remove(job);
+}
+
+void TargetSpool::Release(const UploadJob& job) const {
+    try {
+        directory_.Subdirectory(kHeldFolderName, DirectoryLinks::Refuse).RemoveRegularFile(job.file);
+    } catch (const FileError&) {
+        // Gone already, or not a held job of ours.
+    }
+}
+
 UploadTargets LoadUploadTargets(const WebDirectory& web) {
     const FileRead read = web.Read(kSettingsName, kLongestSettings);
     if (!read.ok) return {};
-    return ParseUploadTargets(read.bytes);
+    return ParseUploadTargets(read.bytes, (web.path() / kSettingsName).string());
 }
 
 void AppendUploadLog(const WebDirectory& web, std::time_t when, std::string_view text) {
@@ -176,6 +255,14 @@ void AppendUploadLog(const WebDirectory& web, std::time_t when, std::string_view
     } catch (const FileError&) {
         // The log is a courtesy; the queue itself is what must not be lost.
     }
+}
+
+bool LogChangedSettingsWarnings(const WebDirectory& web, const UploadStatus& recorded,
+                                const std::vector<std::string>& warnings, std::time_t now) {
+    if (recorded.settingsWarnings == warnings) return false;
+    for (const auto& warning : warnings) AppendUploadLog(web, now, "settings: " + warning);
+    if (warnings.empty()) AppendUploadLog(web, now, "settings: no problems left");
+    return true;
 }
 
 EnqueueOutcome EnqueueJobs(const WebDirectory& web, const std::vector<UploadTarget>& targets,
@@ -194,31 +281,14 @@ EnqueueOutcome EnqueueJobs(const WebDirectory& web, const std::vector<UploadTarg
             const TargetSpool spool(web, target.name, true);
             const WebDirectory spoolFolder = web.Subdirectory(kUploadSpoolName, DirectoryLinks::Refuse);
             std::vector<std::string> targetPaths = ChangedSiteFiles(web, spoolFolder, target.name);
+            const bool siteFilesQueued = !targetPaths.empty();
             targetPaths.insert(targetPaths.end(), paths.begin(), paths.end());
-            std::vector<UploadJob> jobs = spool.Jobs(outcome.notes);
             for (const auto& path : targetPaths) {
-                const UploadJob added = spool.Add(path);
+                spool.Add(path);
                 ++outcome.queued;
-                // The earlier jobs for this path are superseded: the file is read when it is sent.
-                std::erase_if(jobs, [&](const UploadJob& job) {
-                    if (job.path != path) return false;
-                    spool.Remove(job);
-                    return true;
-                });
-                jobs.push_back(added);
             }
             spool.Flush();
-            spoolFolder.ReplaceAtomically(SiteMarkerName(target.name), std::string_view{});
-            for (auto job = jobs.begin(); jobs.size() > target.queueLimit && job != jobs.end();) {
-                if (!IsReplaceable(job->path)) {
-                    ++job;
-                    continue;
-                }
-                spool.Remove(*job);
-                outcome.notes.push_back(target.name + ": queue over its limit of " + std::to_string(target.queueLimit) +
-                                        ", dropped " + job->path);
-                job = jobs.erase(job);
-            }
+            if (siteFilesQueued) spoolFolder.ReplaceAtomically(SiteMarkerName(target.name), std::string_view{});
         } catch (const FileError& e) {
             outcome.notes.push_back(target.name + ": cannot queue: " + e.what());
         }
@@ -227,17 +297,29 @@ EnqueueOutcome EnqueueJobs(const WebDirectory& web, const std::vector<UploadTarg
     return outcome;
 }
 
-void EnqueueUploads(const std::filesystem::path& webDirectory, const std::vector<std::string>& publicPaths) {
+std::vector<std::string> EnqueueUploads(const std::filesystem::path& webDirectory,
+                                        const std::vector<std::string>& publicPaths) {
     try {
         const WebDirectory web = WebDirectory::Open(webDirectory);
         const UploadTargets configured = LoadUploadTargets(web);
-        if (configured.targets.empty()) return;
         const std::time_t now = std::time(nullptr);
+        UploadStatus recorded = ReadUploadStatus(web);
+        if (LogChangedSettingsWarnings(web, recorded, configured.warnings, now)) {
+            // upload.json belongs to the running uploader; without one it is updated here.
+            if (const auto lock = UploaderLock::TryAcquire(web)) {
+                recorded.settingsWarnings = configured.warnings;
+                const std::string error = WriteUploadStatus(web, recorded, now);
+                if (!error.empty()) AppendUploadLog(web, now, "cannot write upload.json: " + error);
+            }
+        }
+        if (configured.targets.empty()) return configured.warnings;
         EnqueueJobs(web, configured.targets, publicPaths, now);
         std::string error;
         if (!StartUploaderUnlessRunning(web, error)) AppendUploadLog(web, now, "cannot start tessel-upload: " + error);
+        return configured.warnings;
     } catch (const std::exception&) {
         // The web directory itself cannot be opened: the converter reports that on its own.
+        return {};
     }
 }
 

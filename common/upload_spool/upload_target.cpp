@@ -1,6 +1,8 @@
 #include "upload_target.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <optional>
 
 #include "ini_text.h"
@@ -8,17 +10,20 @@
 namespace tessel {
 namespace {
 
+constexpr double kLongestSeconds = 86400;
+
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 std::optional<double> Seconds(std::string_view text) {
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !(value > 0) || value > 86400) return std::nullopt;
+    if (error != std::errc() || end != text.data() + text.size() || !(value > 0) || value > kLongestSeconds) return std::nullopt;
     return value;
 }
 
-std::optional<std::size_t> Count(std::string_view text) {
-    std::size_t value = 0;
+template <typename Number>
+std::optional<Number> Count(std::string_view text) {
+    Number value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value == 0) return std::nullopt;
     return value;
@@ -43,17 +48,42 @@ bool HasPassword(std::string_view url) {
     return at != std::string_view::npos && authority.substr(0, at).find(':') != std::string_view::npos;
 }
 
-// Applies one "key = value" line to a target; returns false when the key is unknown or the value bad.
-bool Apply(UploadTarget& t, std::string_view key, std::string_view value) {
+// `text` fit for a log line: bytes outside printable ASCII are written as \xNN.
+std::string Printable(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            shown += c;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            shown += escaped;
+        }
+    }
+    return shown;
+}
+
+// A key as it may be shown: a word of lower-case letters, digits and '_' (anything else might be
+// a secret written in the wrong place).
+std::string ShownKey(std::string_view key) {
+    const bool word = !key.empty() && key.size() <= 32 && std::all_of(key.begin(), key.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    });
+    return word ? "'" + std::string(key) + "'" : "(not shown)";
+}
+
+// Applies one "key = value" line to a target; returns why it was not applied, empty when it was.
+std::string Apply(UploadTarget& t, std::string_view key, std::string_view value) {
     const std::pair<std::string_view, double*> durations[] = {
         {"connect_timeout", &t.connectTimeout}, {"low_speed_time", &t.lowSpeedTime}, {"max_time", &t.maxTime},
-        {"retry_first", &t.retryFirst},         {"retry_longest", &t.retryLongest},
+        {"retry_first", &t.retryFirst},         {"retry_longest", &t.retryLongest}, {"retry_held", &t.retryHeld},
     };
     for (const auto& [name, field] : durations) {
         if (key != name) continue;
         const auto seconds = Seconds(value);
-        if (seconds) *field = *seconds;
-        return seconds.has_value();
+        if (!seconds) return std::string(name) + ": not a number of seconds above 0 and at most 86400; the default stays";
+        *field = *seconds;
+        return {};
     }
     const std::pair<std::string_view, std::string*> texts[] = {
         {"endpoint", &t.endpoint},   {"region", &t.region},  {"credentials", &t.credentialsFile},
@@ -61,23 +91,42 @@ bool Apply(UploadTarget& t, std::string_view key, std::string_view value) {
     };
     for (const auto& [name, field] : texts) {
         if (key != name) continue;
+        if (value.empty()) return std::string(name) + ": empty";
         *field = std::string(value);
-        return !value.empty();
+        return {};
+    }
+    const std::pair<std::string_view, bool*> switches[] = {
+        {"accept_new_host_key", &t.acceptNewHostKey}, {"allow_insecure", &t.allowInsecure}};
+    for (const auto& [name, field] : switches) {
+        if (key != name) continue;
+        const auto yes = YesOrNo(value);
+        if (!yes) return std::string(name) + ": not yes or no; the default (no) stays";
+        *field = *yes;
+        return {};
     }
     if (key == "queue_limit") {
-        const auto n = Count(value);
-        if (n) t.queueLimit = *n;
-        return n.has_value();
+        const auto n = Count<std::size_t>(value);
+        if (!n) return "queue_limit: not a whole number above 0; the default stays";
+        t.queueLimit = *n;
+        return {};
+    }
+    if (key == "max_upload_bytes") {
+        const auto n = Count<std::uint64_t>(value);
+        if (!n) return "max_upload_bytes: not a whole number of bytes above 0; the default stays";
+        t.maxUploadBytes = *n;
+        return {};
     }
     if (key == "url") {
         const auto kind = KindOf(value);
-        if (!kind || HasPassword(value) || value.find_first_of(" \t\"") != std::string_view::npos) return false;
+        if (!kind) return "url: not an sftp://, ftp://, ftps://, http://, https:// or s3:// url";
+        if (HasPassword(value)) return "url: holds a password; put it in the credentials file";
+        if (value.find_first_of(" \t\"") != std::string_view::npos) return "url: holds a blank or a quote";
         t.kind = *kind;
         t.url = std::string(value);
         if (t.url.back() != '/') t.url += '/';
-        return true;
+        return {};
     }
-    return false;
+    return "unknown key " + ShownKey(key);
 }
 
 // The target name of a section header "[upload NAME]", or nothing for another section.
@@ -98,19 +147,24 @@ bool IsValidTargetName(std::string_view name) {
     return true;
 }
 
-UploadTargets ParseUploadTargets(std::string_view text) {
+UploadTargets ParseUploadTargets(std::string_view text, std::string_view fileName) {
     UploadTargets result;
+    const auto warn = [&](int line, std::string_view section, const std::string& why) {
+        result.warnings.push_back(std::string(fileName) + " line " + std::to_string(line) + ": [upload " +
+                                  Printable(section) + "] " + why);
+    };
     std::optional<UploadTarget> current;
+    int currentLine = 0;
     const auto finish = [&] {
         if (!current) return;
-        bool duplicate = false;
-        for (const auto& t : result.targets) duplicate = duplicate || t.name == current->name;
+        const bool duplicate = std::any_of(result.targets.begin(), result.targets.end(),
+                                           [&](const UploadTarget& t) { return t.name == current->name; });
         if (current->url.empty()) {
-            result.warnings.push_back("upload target " + current->name + " ignored: no usable url");
+            warn(currentLine, current->name, "not used: no usable url");
         } else if (current->kind == TargetKind::S3 && current->endpoint.empty()) {
-            result.warnings.push_back("upload target " + current->name + " ignored: s3 needs an endpoint");
+            warn(currentLine, current->name, "not used: s3 needs an endpoint");
         } else if (duplicate) {
-            result.warnings.push_back("upload target " + current->name + " ignored: named twice");
+            warn(currentLine, current->name, "not used: a target of this name comes earlier");
         } else {
             result.targets.push_back(std::move(*current));
         }
@@ -124,19 +178,17 @@ UploadTargets ParseUploadTargets(std::string_view text) {
             if (name && IsValidTargetName(*name)) {
                 current = UploadTarget{};
                 current->name = std::string(*name);
+                currentLine = lines.LineNumber();
             } else if (name) {
-                result.warnings.push_back("pictrex.ini line " + std::to_string(lines.LineNumber()) +
-                                          ": upload target names use letters, digits, '-' and '_' only");
+                warn(lines.LineNumber(), *name, "not used: target names use letters, digits, '-' and '_' only");
             }
             continue;
         }
         if (!current) continue;
         const auto pair = SplitKeyValue(line);
-        if (!pair || !Apply(*current, pair->key, pair->value)) {
-            // The line is not echoed: it may hold a secret written in the wrong place.
-            result.warnings.push_back("pictrex.ini line " + std::to_string(lines.LineNumber()) + " ignored in [upload " +
-                                      current->name + "]");
-        }
+        // The line is not echoed: it may hold a secret written in the wrong place.
+        const std::string why = pair ? Apply(*current, pair->key, pair->value) : "not a key = value line";
+        if (!why.empty()) warn(lines.LineNumber(), current->name, why + "; line ignored");
     }
     finish();
     return result;

@@ -281,7 +281,10 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
         errors << "pictrex: " << failure->message << '\n';
     }
     // Only queued: the uploader runs detached, so remote targets never slow a capture.
-    tessel::EnqueueUploads(environment.webDirectory, run.Published());
+    for (const auto& warning : tessel::EnqueueUploads(environment.webDirectory, run.Published())) {
+        errors << "pictrex: " << warning << '\n';
+        outcome += (outcome.empty() ? "" : "; ") + warning;
+    }
     const std::string notes = run.Notes();
     if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

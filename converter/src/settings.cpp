@@ -16,16 +16,6 @@ std::optional<int> WholeNumber(std::string_view text, int lowest, int highest) {
     return value;
 }
 
-std::optional<bool> YesNo(std::string_view text) {
-    for (std::string_view yes : {"yes", "true", "on", "1"}) {
-        if (text == yes) return true;
-    }
-    for (std::string_view no : {"no", "false", "off", "0"}) {
-        if (text == no) return false;
-    }
-    return std::nullopt;
-}
-
 // Applies one setting; returns false when the key is unknown or the value bad.
 bool Apply(Settings& s, std::string_view key, std::string_view value) {
     if (key == "quality") {
@@ -44,7 +34,7 @@ bool Apply(Settings& s, std::string_view key, std::string_view value) {
         return n.has_value();
     }
     if (key == "keep_raw" || key == "banner") {
-        const auto b = YesNo(value);
+        const auto b = tessel::YesOrNo(value);
         if (b) (key == "keep_raw" ? s.keepRaw : s.banner) = *b;
         return b.has_value();
     }

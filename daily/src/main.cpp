@@ -59,8 +59,9 @@ int main(int argc, char** argv) {
     if (code == kBuilt) {
         // The products go to the upload targets like every other public file (nothing happens without targets).
         const std::string products = std::string(pictrex::kArchiveDirectory) + "/";
-        tessel::EnqueueUploads(".", {products + pictrex::VideoName(day), products + pictrex::KeogramName(day),
+        const auto warnings = tessel::EnqueueUploads(".", {products + pictrex::VideoName(day), products + pictrex::KeogramName(day),
                                      products + pictrex::kDaysListName});
+        for (const auto& warning : warnings) std::cerr << "tessel-daily: " << warning << '\n';
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     try {

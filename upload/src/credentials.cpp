@@ -51,4 +51,11 @@ std::optional<Credentials> LoadCredentials(const UploadTarget& target, const Env
     return credentials;
 }
 
+std::string RefusalInClear(const UploadTarget& target, const Credentials& credentials) {
+    const bool inClear = target.url.rfind("http://", 0) == 0 || target.url.rfind("ftp://", 0) == 0;
+    if (!inClear || credentials.password.empty() || target.allowInsecure) return {};
+    return "its password would be sent in clear over " + target.url.substr(0, target.url.find(':')) +
+           "://; use https:// (or ftps://), or set allow_insecure = yes";
+}
+
 }  // namespace tessel

@@ -33,4 +33,8 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 std::optional<Credentials> LoadCredentials(const UploadTarget& target, const EnvironmentLookup& environment,
                                            std::string& error);
 
+// Why the target may not use its credentials, "" when it may: a password over http:// or ftp://
+// would cross the network in clear, which only allow_insecure = yes permits.
+std::string RefusalInClear(const UploadTarget& target, const Credentials& credentials);
+
 }  // namespace tessel

@@ -11,6 +11,7 @@
 #include <pwd.h>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -78,10 +79,16 @@ int FreeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& log) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& log,
+                           const std::vector<std::string>& environment) {
     std::vector<char*> arguments;
     for (const auto& a : argv) arguments.push_back(const_cast<char*>(a.c_str()));
     arguments.push_back(nullptr);
+    std::vector<std::string> variables = environment;
+    for (char** variable = environ; *variable; ++variable) variables.emplace_back(*variable);  // the first of a name wins
+    std::vector<char*> environmentList;
+    for (auto& v : variables) environmentList.push_back(v.data());
+    environmentList.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
@@ -93,7 +100,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::file
         ::dup2(out, 1);
         ::dup2(out, 2);
         ::closefrom(3);
-        ::execv(arguments[0], arguments.data());
+        ::execve(arguments[0], arguments.data(), environmentList.data());
         ::_exit(127);
     }
     ::setpgid(pid_, pid_);
@@ -135,9 +142,11 @@ std::optional<int> ChildProcess::Wait(double seconds) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!reaped_) {
         int status = 0;
-        const pid_t got = ::waitpid(pid_, &status, WNOHANG);
+        rusage usage{};
+        const pid_t got = ::wait4(pid_, &status, WNOHANG, &usage);
         if (got == pid_) {
             reaped_ = true;
+            peakKilobytes_ = usage.ru_maxrss;
             ::kill(-pid_, SIGKILL);  // whatever it left behind in its group
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
@@ -157,6 +166,13 @@ void ChildProcess::Kill() {
     reaped_ = true;
 }
 
+std::string WithoutLine(const std::string& section, const std::string& line) {
+    std::string result = section;
+    const auto at = result.find(line + "\n");
+    if (at != std::string::npos) result.erase(at, line.size() + 1);
+    return result;
+}
+
 const char* KindName(ServerKind kind) {
     switch (kind) {
         case ServerKind::Sftp: return "sftp";
@@ -167,18 +183,34 @@ const char* KindName(ServerKind kind) {
     return "?";
 }
 
+// The program that serves each kind, and what to install when it is missing.
+struct ServerProgram {
+    const char* name;
+    const char* missing;
+};
+
+ServerProgram ProgramOf(ServerKind kind) {
+    switch (kind) {
+        case ServerKind::Sftp: return {"sshd", "OpenSSH's sshd is not installed (package openssh-server)"};
+        case ServerKind::Ftp: return {"vsftpd", "vsftpd is not installed (package vsftpd)"};
+        case ServerKind::WebDav: return {"nginx", "nginx is not installed (package nginx-light)"};
+        case ServerKind::S3: return {"s3rver", "s3rver is not installed (npm install -g s3rver)"};
+    }
+    return {"", ""};
+}
+
 std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skipReason) {
+    const auto program = FindOnPath(ProgramOf(kind).name);
+    if (!program || (kind == ServerKind::Sftp && !FindOnPath("ssh-keygen"))) {
+        skipReason = ProgramOf(kind).missing;
+        return nullptr;
+    }
     std::unique_ptr<TestServer> server(new TestServer(kind));
     const std::filesystem::path d = server->dir_.path();
     server->port_ = FreeLoopbackPort();
     const std::string port = std::to_string(server->port_);
     switch (kind) {
         case ServerKind::Sftp: {
-            const auto sshd = FindOnPath("sshd");
-            if (!sshd || !FindOnPath("ssh-keygen")) {
-                skipReason = "OpenSSH's sshd is not installed (package openssh-server)";
-                return nullptr;
-            }
             Run("ssh-keygen -q -t ed25519 -N '' -f " + (d / "host_key").string() + " && ssh-keygen -q -t ed25519 -N '' -f " +
                 (d / "user_key").string() + " && ssh-keygen -q -t ed25519 -N '' -f " + (d / "stranger_key").string());
             std::filesystem::copy_file(d / "user_key.pub", d / "authorized_keys");
@@ -190,16 +222,15 @@ std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skip
                           "\nStrictModes no\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                           "UsePAM no\nPidFile none\nPermitRootLogin prohibit-password\nSubsystem sftp internal-sftp\n");
             if (::geteuid() == 0) ::mkdir("/run/sshd", 0755);  // sshd's privilege separation folder
-            server->argv_ = {*sshd, "-D", "-e", "-f", (d / "sshd_config").string()};
+            server->argv_ = {*program, "-D", "-e", "-f", (d / "sshd_config").string()};
             server->root_ = d / "www";
             std::filesystem::create_directory(server->root_);
             break;
         }
         case ServerKind::Ftp: {
-            const auto vsftpd = FindOnPath("vsftpd");
             const passwd* ftpUser = ::getpwnam("ftp");
-            if (!vsftpd || !ftpUser) {
-                skipReason = "vsftpd is not installed (package vsftpd)";
+            if (!ftpUser) {
+                skipReason = ProgramOf(kind).missing;
                 return nullptr;
             }
             if (::geteuid() != 0) {
@@ -222,42 +253,35 @@ std::unique_ptr<TestServer> TestServer::Start(ServerKind kind, std::string& skip
                           // A session whose client was killed lingers until its own timeout and
                           // would hold a lock on the half-sent file over the next run's attempts.
                           "lock_upload_files=NO\n");
-            server->argv_ = {*vsftpd, (d / "vsftpd.conf").string()};
+            server->argv_ = {*program, (d / "vsftpd.conf").string()};
             server->root_ = d / "ftp/www";
             break;
         }
         case ServerKind::WebDav: {
-            const auto nginx = FindOnPath("nginx");
-            if (!nginx) {
-                skipReason = "nginx is not installed (package nginx-light)";
-                return nullptr;
-            }
             std::filesystem::create_directories(d / "www");
             std::filesystem::create_directories(d / "body");
             ::chmod((d / "www").c_str(), 0777);  // nginx's workers run as another account
             ::chmod((d / "body").c_str(), 0777);
             WriteFile(d / "htpasswd", "cam:{PLAIN}open-sesame\n");
             ::chmod((d / "htpasswd").c_str(), 0644);
+            // Everything is a WebDAV share; a path holding "forbidden" is refused, and below
+            // archive/days/ bodies above 1 MiB are too large (nginx's default limit).
             WriteFile(d / "nginx.conf",
                       "pid " + (d / "nginx.pid").string() + ";\nerror_log " + (d / "error.log").string() +
                           ";\nworker_processes 1;\nevents { worker_connections 64; }\nhttp {\n access_log off;\n"
                           " client_body_temp_path " + (d / "body").string() + ";\n server {\n  listen 127.0.0.1:" + port +
-                          ";\n  root " + (d / "www").string() + ";\n  client_max_body_size 0;\n  location / {\n"
-                          "   dav_methods PUT DELETE MKCOL COPY MOVE;\n   create_full_put_path on;\n"
-                          "   dav_access user:rw group:r all:r;\n   auth_basic tessel;\n   auth_basic_user_file " +
-                          (d / "htpasswd").string() + ";\n  }\n }\n}\n");
-            server->argv_ = {*nginx, "-e", (d / "error.log").string(), "-p", d.string(), "-c", (d / "nginx.conf").string(),
+                          ";\n  root " + (d / "www").string() + ";\n  client_max_body_size 0;\n"
+                          "  dav_methods PUT DELETE MKCOL COPY MOVE;\n  create_full_put_path on;\n"
+                          "  dav_access user:rw group:r all:r;\n  auth_basic tessel;\n  auth_basic_user_file " +
+                          (d / "htpasswd").string() + ";\n  location / {}\n  location /archive/days/ { client_max_body_size 1m; }\n"
+                          "  location ~ forbidden { return 403; }\n }\n}\n");
+            server->argv_ = {*program, "-e", (d / "error.log").string(), "-p", d.string(), "-c", (d / "nginx.conf").string(),
                              "-g", "daemon off;"};
             server->root_ = d / "www";
             break;
         }
         case ServerKind::S3: {
-            const auto s3rver = FindOnPath("s3rver");
-            if (!s3rver) {
-                skipReason = "s3rver is not installed (npm install -g s3rver)";
-                return nullptr;
-            }
-            server->argv_ = {*s3rver, "-d", (d / "s3").string(), "-a", "127.0.0.1", "-p", port, "--silent",
+            server->argv_ = {*program, "-d", (d / "s3").string(), "-a", "127.0.0.1", "-p", port, "--silent",
                              "--configure-bucket", kBucket};
             break;
         }
@@ -292,51 +316,36 @@ std::string TestServer::CredentialsFile(const std::string& name, const std::stri
     return "credentials = " + file.string() + "\n";
 }
 
-std::string TestServer::Section(const std::string& name, const std::string& extra) const {
+std::string TestServer::Section(const std::string& name, const std::string& extra, Login login) const {
+    const bool wrong = login == Login::Wrong;
     const std::string port = std::to_string(port_);
-    std::string section = "[upload " + name + "]\n";
+    const std::string wrongPassword = std::string("password = ") + kWrongSecret + "\n";
+    std::string settings;
+    std::string credentials;
     switch (kind_) {
         case ServerKind::Sftp:
-            section += "url = sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/\nknown_hosts = " +
-                       (dir_ / "known_hosts").string() + "\n" +
-                       CredentialsFile(name, "private_key = " + (dir_ / "user_key").string() + "\n");
-            break;
-        case ServerKind::Ftp: section += "url = ftp://127.0.0.1:" + port + "/www/\n"; break;
-        case ServerKind::WebDav:
-            section += "url = http://127.0.0.1:" + port + "/\n" + CredentialsFile(name, "user = cam\npassword = open-sesame\n");
-            break;
-        case ServerKind::S3:
-            section += "url = s3://" + std::string(kBucket) + "/cam/\nendpoint = http://127.0.0.1:" + port +
-                       "\nregion = us-east-1\n" +
-                       CredentialsFile(name, "access_key_id = " + std::string(kS3Key) + "\nsecret_access_key = " + kS3Key + "\n");
-            break;
-    }
-    return section + extra;
-}
-
-std::string TestServer::SectionWithWrongCredentials(const std::string& name, const std::string& extra,
-                                                    std::string& secret) {
-    secret = "wrong-Secret-4711";
-    const std::string port = std::to_string(port_);
-    std::string section = "[upload " + name + "]\n";
-    switch (kind_) {
-        case ServerKind::Sftp:
-            section += "url = sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/\nknown_hosts = " +
-                       (dir_ / "known_hosts").string() + "\n" +
-                       CredentialsFile(name, "private_key = " + (dir_ / "stranger_key").string() + "\npassword = " + secret + "\n");
+            settings = "url = sftp://" + UserName() + "@127.0.0.1:" + port + root_.string() + "/\nknown_hosts = " +
+                       (dir_ / "known_hosts").string() + "\n";
+            credentials = "private_key = " + (dir_ / (wrong ? "stranger_key" : "user_key")).string() + "\n" +
+                          (wrong ? wrongPassword : "");
             break;
         case ServerKind::Ftp:
-            section += "url = ftp://127.0.0.1:" + port + "/www/\n" + CredentialsFile(name, "user = cam\npassword = " + secret + "\n");
+            settings = "url = ftp://127.0.0.1:" + port + "/www/\nallow_insecure = yes\n";
+            credentials = wrong ? "user = cam\n" + wrongPassword : "";
             break;
         case ServerKind::WebDav:
-            section += "url = http://127.0.0.1:" + port + "/\n" + CredentialsFile(name, "user = cam\npassword = " + secret + "\n");
+            settings = "url = http://127.0.0.1:" + port + "/\nallow_insecure = yes\n";
+            credentials = "user = cam\n" + (wrong ? wrongPassword : "password = open-sesame\n");
             break;
         case ServerKind::S3:
-            section += "url = s3://" + std::string(kBucket) + "/cam/\nendpoint = http://127.0.0.1:" + port + "\n" +
-                       CredentialsFile(name, "access_key_id = " + std::string(kS3Key) + "\nsecret_access_key = " + secret + "\n");
+            // s3rver refuses an unknown access key; it takes any secret (see the header).
+            settings = "url = s3://" + std::string(kBucket) + "/cam/\nendpoint = http://127.0.0.1:" + port +
+                       "\nregion = us-east-1\n";
+            credentials = "access_key_id = " + std::string(wrong ? "WRONG-KEY" : kS3Key) + "\nsecret_access_key = " +
+                          (wrong ? kWrongSecret : kS3Key) + "\n";
             break;
     }
-    return section + extra;
+    return "[upload " + name + "]\n" + settings + (credentials.empty() ? "" : CredentialsFile(name, credentials)) + extra;
 }
 
 std::vector<std::string> TestServer::CurlUploadCommand(const std::string& localFile, const std::string& path) const {

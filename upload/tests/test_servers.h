@@ -1,7 +1,10 @@
 // Real servers for the upload tests, each started on a free loopback port with a throw-away
 // configuration in its own scratch directory and killed (with everything it started) at the end:
-// OpenSSH's sshd (SFTP, key login), vsftpd (FTP, anonymous upload), nginx with its WebDAV module
-// (PUT, MOVE, basic authentication) and s3rver (S3, checks signatures of its fixed keys).
+// OpenSSH's sshd (SFTP, key login, a host key made for the run), vsftpd (FTP, anonymous upload),
+// nginx with its WebDAV module (PUT, MOVE, basic authentication; 403 for any path holding
+// "forbidden", a body limit of 1 MiB below archive/days/) and s3rver (S3; it knows one fixed
+// access key and refuses others, but does not check Signature Version 4 signatures, so a wrong
+// secret alone passes there).
 #pragma once
 
 #include <csignal>
@@ -21,8 +24,10 @@ int FreeLoopbackPort();
 // A child process in its own process group.
 class ChildProcess {
 public:
-    // Starts `argv` with standard output and error appended to `log`.
-    ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& log);
+    // Starts `argv` with standard output and error appended to `log`, with `environment`
+    // ("NAME=value") added to ours.
+    ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& log,
+                 const std::vector<std::string>& environment = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -33,14 +38,25 @@ public:
     // Waits up to `seconds` for the process to end; its exit status, or nothing when it still runs.
     std::optional<int> Wait(double seconds);
     void Kill();
+    // The largest resident set the process had, in KiB, once it has been waited for.
+    long PeakResidentKilobytes() const { return peakKilobytes_; }
 
 private:
     pid_t pid_ = -1;
     bool reaped_ = false;
+    long peakKilobytes_ = 0;
 };
 
 enum class ServerKind { Sftp, Ftp, WebDav, S3 };
 const char* KindName(ServerKind kind);
+
+// Which credentials a target section carries: ones the server takes, or ones it refuses (with
+// kWrongSecret as their secret).
+enum class Login { Right, Wrong };
+inline constexpr const char* kWrongSecret = "wrong-Secret-4711";
+
+// `section` without the line `line` (e.g. to leave out a setting the test servers need).
+std::string WithoutLine(const std::string& section, const std::string& line);
 
 class TestServer {
 public:
@@ -50,9 +66,9 @@ public:
 
     ServerKind kind() const { return kind_; }
     // The "[upload NAME]" section that sends to this server; `extra` lines are appended to it.
-    std::string Section(const std::string& name, const std::string& extra = "") const;
-    // The same section with credentials the server refuses; `secret` is the wrong secret used.
-    std::string SectionWithWrongCredentials(const std::string& name, const std::string& extra, std::string& secret);
+    // Over FTP and WebDAV, which send credentials in clear, it allows that (loopback); over SFTP
+    // it names a known_hosts file with the server's key.
+    std::string Section(const std::string& name, const std::string& extra = "", Login login = Login::Right) const;
     // The remote file at `path`, or nothing when it is missing.
     std::optional<std::string> Remote(const std::string& path) const;
     // A response header of the remote file (S3 only: content type and cache lifetime are kept).
