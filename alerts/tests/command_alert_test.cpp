@@ -21,11 +21,13 @@ using testing::Failed;
 using testing::Good;
 using testing::LogRecorder;
 
-// Appends its arguments and the TESSEL_* and ALERTS_TEST_* variables to $ALERTS_TEST_RECORD;
-// says something on both outputs; exits 3 for `recovered`.
+// Appends its arguments, its blocked signals (read by the shell itself: it blocks signals while
+// it waits for a child) and the TESSEL_* and ALERTS_TEST_* variables to $ALERTS_TEST_RECORD; says
+// something on both outputs; exits 3 for `recovered`.
 constexpr const char* kRecordingProgram = R"(
 {
   echo "call with $# arguments as $0"
+  while read -r line; do case "$line" in SigBlk:*) echo "$line";; esac; done < /proc/$$/status
   env | grep -E '^(TESSEL_|ALERTS_TEST_)' | LC_ALL=C sort
   echo "end"
 } >> "$ALERTS_TEST_RECORD"
@@ -46,7 +48,8 @@ std::string ReadFile(const fs::path& file)
 std::string Call(const fs::path& program, const fs::path& record, const std::string& event, int failures,
                  const std::string& status)
 {
-    return "call with 0 arguments as " + program.string() + "\nALERTS_TEST_RECORD=" + record.string() +
+    // The delivery thread blocks every signal; the program must not inherit that.
+    return "call with 0 arguments as " + program.string() + "\nSigBlk:\t0000000000000000\nALERTS_TEST_RECORD=" + record.string() +
            "\nTESSEL_EVENT=" + event + "\nTESSEL_FAILURES=" + std::to_string(failures) +
            "\nTESSEL_LAST_STATUS=" + status + "\nTESSEL_STATION=roof\nTESSEL_WEBDIR=/srv/www/roof cam\nend\n";
 }
