@@ -1,7 +1,6 @@
 #include "alert_decision.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace tessel::alerts {
 
@@ -18,14 +17,14 @@ std::string_view AlertKindName(AlertKind kind)
     return "unknown";
 }
 
-AlertDecision::AlertDecision(uint32_t alertAfter) : alertAfter_(std::max<uint32_t>(alertAfter, 1)) {}
+AlertDecision::AlertDecision(uint32_t alertAfter, uint32_t failuresSoFar)
+    : alertAfter_(std::max<uint32_t>(alertAfter, 1)), failures_(failuresSoFar)
+{
+}
 
 void AlertDecision::SeriesStarted()
 {
     series_ = Series::Running;
-    failing_ = false;
-    failures_ = 0;
-    lastStatus_.clear();
 }
 
 std::optional<AlertEvent> AlertDecision::StepFinished(const StepOutcome& outcome)
@@ -33,23 +32,20 @@ std::optional<AlertEvent> AlertDecision::StepFinished(const StepOutcome& outcome
     if (series_ == Series::Stopped) {
         return std::nullopt;
     }
+    const uint32_t before = failures_;
     lastStatus_ = outcome.status;
     if (outcome.result == StepResult::GoodPicture) {
-        const uint32_t before = failures_;
         failures_ = 0;
-        if (!failing_) {
+        if (before < alertAfter_) {
             return std::nullopt;
         }
-        failing_ = false;
         return AlertEvent{AlertKind::Recovered, outcome.status, before, outcome.at};
     }
-    if (failures_ < std::numeric_limits<uint32_t>::max()) {
-        ++failures_;
-    }
-    if (failing_ || failures_ < alertAfter_) {
+    failures_ = outcome.failures;
+    // The count may jump (steps that ended while the series was stopped): crossing N is enough.
+    if (before >= alertAfter_ || failures_ < alertAfter_) {
         return std::nullopt;
     }
-    failing_ = true;
     return AlertEvent{AlertKind::Failing, outcome.status, failures_, outcome.at};
 }
 
@@ -59,7 +55,6 @@ std::optional<AlertEvent> AlertDecision::SeriesStopped(const std::string& at)
         return std::nullopt;
     }
     series_ = Series::Stopped;
-    failing_ = false;
     return AlertEvent{AlertKind::Stopped, lastStatus_, failures_, at};
 }
 

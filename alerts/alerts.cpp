@@ -8,8 +8,9 @@
 
 namespace tessel::alerts {
 
-Alerts::Alerts(const AlertSettings& settings, AlertSource source, AlertLog log, AlertTimings timings)
-    : decision_(settings.alertAfter), finishGrace_(timings.finishGrace), usesCurl_(!settings.url.empty())
+Alerts::Alerts(const AlertSettings& settings, AlertSource source, uint32_t failuresSoFar, AlertLog log,
+               AlertTimings timings)
+    : decision_(settings.alertAfter, failuresSoFar), finishGrace_(timings.finishGrace), usesCurl_(!settings.url.empty())
 {
     // libcurl's global state is set up here, on the caller's thread, before a thread uses it.
     if (usesCurl_) {

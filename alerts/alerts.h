@@ -6,7 +6,8 @@
 // Driving it (all calls from the station's thread):
 //   SeriesStarted()        when a series starts
 //   StepFinished(outcome)  once per step: at a failed capture, or when the picture's conversion
-//                          ended (good picture or failed conversion)
+//                          ended (good picture or failed conversion), with the station's count of
+//                          failed steps in a row after it
 //   SeriesStopped(at)      at Stop; sends `stopped` once for a series that was started
 //   Finish()               at shutdown, after SeriesStopped: waits up to the grace time (5 s)
 //                          for alerts still on their way, abandons the rest with a log line each,
@@ -17,6 +18,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,7 +44,9 @@ struct AlertTimings {
 
 class Alerts {
 public:
-    Alerts(const AlertSettings& settings, AlertSource source, AlertLog log, AlertTimings timings = {});
+    // `failuresSoFar`: the station's count of failed steps in a row when it starts.
+    Alerts(const AlertSettings& settings, AlertSource source, uint32_t failuresSoFar, AlertLog log,
+           AlertTimings timings = {});
     ~Alerts();
     Alerts(const Alerts&) = delete;
     Alerts& operator=(const Alerts&) = delete;

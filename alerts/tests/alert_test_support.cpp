@@ -123,20 +123,22 @@ std::string StepTime(int step)
     return text;
 }
 
-StepOutcome Failed(int step)
+StepOutcome Failed(int step, uint32_t failures)
 {
     return {StepResult::FailedCapture, "Failed to connect to the camera (step " + std::to_string(step) + ")",
-            StepTime(step)};
+            failures, StepTime(step)};
 }
 
 StepOutcome Good(int step)
 {
-    return {StepResult::GoodPicture, "Deleting Picture Finished Processing (step " + std::to_string(step) + ")",
+    return {StepResult::GoodPicture, "Deleting Picture Finished Processing (step " + std::to_string(step) + ")", 0,
             StepTime(step)};
 }
 
-void CaptureLoop::Step(const StepOutcome& outcome)
+void CaptureLoop::Step(bool good)
 {
+    failures_ = good ? 0 : failures_ + 1;
+    const StepOutcome outcome = good ? Good(steps_) : Failed(steps_, failures_);
     const auto before = std::chrono::steady_clock::now();
     alerts_.StepFinished(outcome);
     reporting_ += std::chrono::steady_clock::now() - before;
@@ -151,7 +153,7 @@ bool CaptureLoop::FailUntil(const std::function<bool()>& done)
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        Step(Failed(steps_));
+        Step(false);
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -52,16 +53,18 @@ std::filesystem::path WriteScript(const std::filesystem::path& file, const std::
 // "2026-12-10T08:30:MMSS+01:00"-like stamps for the simulated steps, different for each step.
 std::string StepTime(int step);
 
-StepOutcome Failed(int step);
+// A failed capture at `step`, the `failures`-th in a row.
+StepOutcome Failed(int step, uint32_t failures);
 StepOutcome Good(int step);
 
-// A simulated capture loop: a step every `pause`, each reported to the alerts as it ends, with
-// the time the reports took measured against the time the loop paused.
+// A simulated capture loop: a step every `pause`, each reported to the alerts as it ends with
+// the count of failed steps in a row, and the time the reports took measured against the time
+// the loop paused.
 class CaptureLoop {
 public:
     CaptureLoop(Alerts& alerts, std::chrono::milliseconds pause) : alerts_(alerts), pause_(pause) {}
 
-    void Step(const StepOutcome& outcome);
+    void Step(bool good);
     // Steps with failed captures until `done` says so; false when it did not in kPatience.
     bool FailUntil(const std::function<bool()>& done);
     int Steps() const { return steps_; }
@@ -73,6 +76,7 @@ private:
     Alerts& alerts_;
     std::chrono::milliseconds pause_;
     int steps_ = 0;
+    uint32_t failures_ = 0;
     std::chrono::steady_clock::duration reporting_{};
 };
 

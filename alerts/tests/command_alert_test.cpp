@@ -82,11 +82,11 @@ TEST(CommandAlert, RunsTheProgramWithTheAlertInItsEnvironmentInOrder)
     const std::string quoted = "Failed: it's \"quoted\" $HOME; `rm -rf /`";
     LogRecorder log;
     {
-        Alerts alerts(CommandSettings(program, 2), kRoof, log.Sink(), ShortTimings(testing::kPatience, testing::kPatience));
+        Alerts alerts(CommandSettings(program, 2), kRoof, 0, log.Sink(), ShortTimings(testing::kPatience, testing::kPatience));
         alerts.SeriesStarted();
-        alerts.StepFinished(Failed(1));
-        alerts.StepFinished({StepResult::FailedConversion, quoted, testing::StepTime(2)});
-        alerts.StepFinished(Failed(3));
+        alerts.StepFinished(Failed(1, 1));
+        alerts.StepFinished({StepResult::FailedConversion, quoted, 2, testing::StepTime(2)});
+        alerts.StepFinished(Failed(3, 3));
         alerts.StepFinished(Good(4));
         alerts.SeriesStopped(testing::StepTime(5));
         alerts.Finish();
@@ -121,9 +121,9 @@ TEST_P(CommandEnding, IsLogged)
                                                 : folder / "missing";
     LogRecorder log;
     {
-        Alerts alerts(CommandSettings(program, 1), kRoof, log.Sink(),
+        Alerts alerts(CommandSettings(program, 1), kRoof, 0, log.Sink(),
                       ShortTimings(std::chrono::milliseconds(300), testing::kPatience));
-        alerts.StepFinished(Failed(1));
+        alerts.StepFinished(Failed(1, 1));
         alerts.Finish();
     }
     EXPECT_EQ(log.Count(GetParam().logged), 1u) << log.Text();
@@ -159,10 +159,10 @@ TEST(CommandAlert, ItsWholeProcessGroupIsKilledAtTheLimitAndTheNextAlertStillRun
                                                                     "sleep 1000");
     LogRecorder log;
     {
-        Alerts alerts(CommandSettings(program, 1), kRoof, log.Sink(),
+        Alerts alerts(CommandSettings(program, 1), kRoof, 0, log.Sink(),
                       ShortTimings(std::chrono::milliseconds(300), testing::kPatience));
         alerts.SeriesStarted();
-        alerts.StepFinished(Failed(1));
+        alerts.StepFinished(Failed(1, 1));
         alerts.SeriesStopped(testing::StepTime(2));
         alerts.Finish();
     }
@@ -190,10 +190,10 @@ TEST(CommandAlert, AtShutdownARunningProgramIsKilledAndWaitingAlertsAreAbandoned
     const fs::path program = testing::WriteScript(folder / "alert", "echo $$ > \"$0.pid\"; exec sleep 1000");
     LogRecorder log;
     {
-        Alerts alerts(CommandSettings(program, 1), kRoof, log.Sink(),
+        Alerts alerts(CommandSettings(program, 1), kRoof, 0, log.Sink(),
                       ShortTimings(std::chrono::hours(1), std::chrono::milliseconds(200)));
         alerts.SeriesStarted();
-        alerts.StepFinished(Failed(1));
+        alerts.StepFinished(Failed(1, 1));
         alerts.SeriesStopped(testing::StepTime(2));
         for (int i = 0; i < 6000 && !fs::exists(program.string() + ".pid"); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -51,10 +51,10 @@ TEST(WebhookAlert, PostsEveryAlertAsJsonWithoutLoggingCredentials)
     const std::string url = server.Url("/hooks/T0/B0/tokenSECRET?key=querySECRET", "owner:passSECRET");
     LogRecorder log;
     {
-        Alerts alerts(WebhookSettings(url, 2), kRoof, log.Sink(), WebhookTimings(testing::kPatience));
+        Alerts alerts(WebhookSettings(url, 2), kRoof, 0, log.Sink(), WebhookTimings(testing::kPatience));
         alerts.SeriesStarted();
-        alerts.StepFinished(Failed(1));
-        alerts.StepFinished({StepResult::FailedConversion, "converter: \"bad\" \xff\xfe bytes", testing::StepTime(2)});
+        alerts.StepFinished(Failed(1, 1));
+        alerts.StepFinished({StepResult::FailedConversion, "converter: \"bad\" \xff\xfe bytes", 2, testing::StepTime(2)});
         alerts.StepFinished(Good(3));
         alerts.SeriesStopped(testing::StepTime(4));
         alerts.Finish();
@@ -93,9 +93,9 @@ TEST(WebhookAlert, RetriesUntilTheServerTakesIt)
 {
     testing::WebhookRecorder server("fail:2");
     LogRecorder log;
-    Alerts alerts(WebhookSettings(server.Url("/hook"), 1), kRoof, log.Sink(), WebhookTimings(testing::kPatience));
+    Alerts alerts(WebhookSettings(server.Url("/hook"), 1), kRoof, 0, log.Sink(), WebhookTimings(testing::kPatience));
     CaptureLoop loop(alerts, kCapturePause);
-    loop.Step(Failed(0));
+    loop.Step(false);
     ASSERT_TRUE(loop.FailUntil([&] { return log.Count("alert failing delivered") > 0; })) << log.Text();
     alerts.Finish();
     const auto requests = server.Requests();
@@ -122,7 +122,7 @@ TEST_P(UnreachableWebhook, IsTriedAgainThenGivenUp)
     std::optional<testing::RefusingPort> refusing;
     const std::string url = hangs ? hanging.emplace("hang").Url("/hook") : refusing.emplace().Url();
     LogRecorder log;
-    Alerts alerts(WebhookSettings(url), kRoof, log.Sink(), WebhookTimings(300ms));
+    Alerts alerts(WebhookSettings(url), kRoof, 0, log.Sink(), WebhookTimings(300ms));
     CaptureLoop loop(alerts, kCapturePause);
     ASSERT_TRUE(loop.FailUntil([&] { return log.Count("could not be delivered") > 0; })) << log.Text();
     const int stepsWhileDelivering = loop.Steps() - 3;
