@@ -1,5 +1,8 @@
 // The alert decision: sequences of series starts, step outcomes and stops, counted as the
 // station counts them, and the alerts they make.
+#include <ostream>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "alert_decision.h"
@@ -48,6 +51,11 @@ std::string Decide(const Sequence& sequence)
     return alerts;
 }
 
+void PrintTo(const Sequence& sequence, std::ostream* out)
+{
+    *out << sequence.inputs << " with alert_after " << sequence.alertAfter << " from " << sequence.failuresSoFar;
+}
+
 class AlertDecisionTable : public ::testing::TestWithParam<Sequence> {};
 
 TEST_P(AlertDecisionTable, MakesTheExpectedAlerts)
@@ -93,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(Sequences, AlertDecisionTable,
                              Sequence{3, 5, "G", "r"},
                              // Started before the count reached N: the next failure may reach it.
                              Sequence{3, 2, "F", "f"},
-                             Sequence{3, 2, "G", "."}));
+                             Sequence{3, 2, "G", "."}),
+                         [](const auto& info) {
+                             return std::string(info.param.inputs) + "_after" + std::to_string(info.param.alertAfter) +
+                                    "_from" + std::to_string(info.param.failuresSoFar);
+                         });
 
 TEST(AlertDecision, EventsCarryTheStatusTheCountAndTheTime)
 {

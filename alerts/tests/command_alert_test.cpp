@@ -112,6 +112,11 @@ struct Ending {
     const char* logged;
 };
 
+void PrintTo(const Ending& ending, std::ostream* out)
+{
+    *out << ending.name;
+}
+
 class CommandEnding : public ::testing::TestWithParam<Ending> {};
 
 TEST_P(CommandEnding, IsLogged)

@@ -110,6 +110,11 @@ struct Unreachable {
     const char* failure;  // part of the log line of each failed try
 };
 
+void PrintTo(const Unreachable& server, std::ostream* out)
+{
+    *out << server.name;
+}
+
 class UnreachableWebhook : public ::testing::TestWithParam<Unreachable> {};
 
 // A server that hangs (each try ends at its time limit) or is down (each try is refused): every
