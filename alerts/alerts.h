@@ -13,8 +13,9 @@
 //                          for alerts still on their way, abandons the rest with a log line each,
 //                          kills and reaps a running alert command and ends the threads. The
 //                          destructor does the same.
-// Construct it after the station blocked its signals, or not: the delivery threads block every
-// signal themselves.
+// The delivery threads block every signal, so process signals (and a signal descriptor's
+// signals) stay with the station's threads whenever Alerts is made; the programs they start get
+// an empty signal mask and default dispositions.
 #pragma once
 
 #include <chrono>

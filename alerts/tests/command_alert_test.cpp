@@ -12,6 +12,7 @@
 
 #include "alert_test_support.h"
 #include "alerts.h"
+#include "delivery_worker.h"
 
 namespace tessel::alerts {
 namespace {
@@ -211,6 +212,30 @@ TEST(CommandAlert, AtShutdownARunningProgramIsKilledAndWaitingAlertsAreAbandoned
     const pid_t child = std::stoi(ReadFile(program.string() + ".pid"));
     EXPECT_EQ(waitpid(child, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+    fs::remove_all(folder);
+}
+
+TEST(CommandAlert, BeyondTheWaitingLimitTheOldestWaitingAlertIsDropped)
+{
+    const fs::path folder = testing::ScratchFolder("crowd");
+    const fs::path program = testing::WriteScript(folder / "alert", "echo $$ > \"$0.pid\"; exec sleep 1000");
+    LogRecorder log;
+    {
+        Alerts alerts(CommandSettings(program, 1), kRoof, 0, log.Sink(),
+                      ShortTimings(std::chrono::hours(1), std::chrono::milliseconds(200)));
+        alerts.StepFinished(Failed(0, 1));
+        for (int i = 0; i < 6000 && !fs::exists(program.string() + ".pid"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // With alert_after 1 every step makes an alert: recovered, failing, recovered, ...
+        const int more = static_cast<int>(DeliveryWorker::kMostWaiting) + 3;
+        for (int step = 1; step <= more; ++step) {
+            alerts.StepFinished(step % 2 == 1 ? Good(step) : Failed(step, 1));
+        }
+        alerts.Finish();
+    }
+    EXPECT_EQ(log.Count("dropped: too many alerts waiting for alert_command"), 3u) << log.Text();
+    EXPECT_EQ(log.Count("abandoned at shutdown"), DeliveryWorker::kMostWaiting + 1) << log.Text();
     fs::remove_all(folder);
 }
 
