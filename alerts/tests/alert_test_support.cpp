@@ -116,6 +116,30 @@ fs::path WriteScript(const fs::path& file, const std::string& body)
     return file;
 }
 
+HangingProgram::HangingProgram(const fs::path& folder)
+    : path_(WriteScript(folder / "hanging", "echo $$ > \"$0.pid\"; exec sleep 100000"))
+{
+}
+
+bool HangingProgram::WaitUntilRunning() const
+{
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (Pid() == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+pid_t HangingProgram::Pid() const
+{
+    std::ifstream in(path_.string() + ".pid");
+    pid_t pid = 0;
+    return in >> pid ? pid : 0;
+}
+
 std::string StepTime(int step)
 {
     char text[40];

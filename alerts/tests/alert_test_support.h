@@ -50,6 +50,21 @@ std::filesystem::path ScratchFolder(const std::string& name);
 // Writes an executable shell script.
 std::filesystem::path WriteScript(const std::filesystem::path& file, const std::string& body);
 
+// An alert command that writes its process id next to itself, then sleeps until it is killed.
+class HangingProgram {
+public:
+    explicit HangingProgram(const std::filesystem::path& folder);
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Waits until a run started; false when none did in kPatience.
+    bool WaitUntilRunning() const;
+    // The process id of the run.
+    pid_t Pid() const;
+
+private:
+    std::filesystem::path path_;
+};
+
 // "2026-12-10T08:30:MMSS+01:00"-like stamps for the simulated steps, different for each step.
 std::string StepTime(int step);
 

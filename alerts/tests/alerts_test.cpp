@@ -2,8 +2,6 @@
 // nothing happens without a target.
 #include <sys/wait.h>
 
-#include <fstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -43,24 +41,21 @@ TEST(Alerts, WithoutATargetNothingIsSentNotEvenStopped)
 TEST(Alerts, ReportsNeverWaitForTheDelivery)
 {
     const fs::path folder = testing::ScratchFolder("never_waits");
-    const fs::path program = testing::WriteScript(folder / "alert", "echo $$ > \"$0.pid\"; exec sleep 100000");
+    const testing::HangingProgram program(folder);
     testing::WebhookRecorder server("hang");
     AlertTimings timings;
     timings.commandLimit = 1h;
     timings.tryLimit = 1h;
     timings.finishGrace = 300ms;
     LogRecorder log;
-    Alerts alerts(AlertSettings{2, program, server.Url("/hook")}, kRoof, 0, log.Sink(), timings);
+    Alerts alerts(AlertSettings{2, program.Path(), server.Url("/hook")}, kRoof, 0, log.Sink(), timings);
     CaptureLoop loop(alerts, 20ms);
     alerts.SeriesStarted();
     loop.Step(false);
     loop.Step(false);  // failing
     // Both deliveries of `failing` are under way and will not end by themselves.
     ASSERT_TRUE(server.WaitForRequests(1));
-    for (int i = 0; i < 6000 && !fs::exists(program.string() + ".pid"); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(fs::exists(program.string() + ".pid"));
+    ASSERT_TRUE(program.WaitUntilRunning());
     for (int step = 3; step < 30; ++step) {
         loop.Step(step % 10 == 0);  // recovered and failing again, twice
     }
@@ -72,13 +67,7 @@ TEST(Alerts, ReportsNeverWaitForTheDelivery)
     // Per channel: failing (under way), recovered, failing, recovered, failing (waiting), stopped.
     EXPECT_EQ(log.Count("abandoned at shutdown: not delivered through alert_command"), 6u) << log.Text();
     EXPECT_EQ(log.Count("abandoned at shutdown: not delivered through alert_url"), 6u) << log.Text();
-    const pid_t child = std::stoi([&] {
-        std::ifstream in(program.string() + ".pid");
-        std::string text;
-        in >> text;
-        return text;
-    }());
-    EXPECT_EQ(waitpid(child, nullptr, WNOHANG), -1) << "the alert command was not reaped";
+    EXPECT_EQ(waitpid(program.Pid(), nullptr, WNOHANG), -1) << "the alert command was not reaped";
     fs::remove_all(folder);
 }
 

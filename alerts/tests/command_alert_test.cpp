@@ -190,43 +190,47 @@ TEST(CommandAlert, ItsWholeProcessGroupIsKilledAtTheLimitAndTheNextAlertStillRun
     fs::remove_all(folder);
 }
 
-TEST(CommandAlert, AtShutdownARunningProgramIsKilledAndWaitingAlertsAreAbandoned)
-{
-    const fs::path folder = testing::ScratchFolder("shutdown");
-    const fs::path program = testing::WriteScript(folder / "alert", "echo $$ > \"$0.pid\"; exec sleep 1000");
-    LogRecorder log;
+// An alert command that hangs until it is killed, with a limit of an hour and a short grace at
+// shutdown.
+class HangingCommand : public ::testing::Test {
+protected:
+    HangingCommand() : folder_(testing::ScratchFolder("hanging")), program_(folder_) {}
+    ~HangingCommand() override { fs::remove_all(folder_); }
+
+    Alerts MakeAlerts()
     {
-        Alerts alerts(CommandSettings(program, 1), kRoof, 0, log.Sink(),
+        return Alerts(CommandSettings(program_.Path(), 1), kRoof, 0, log_.Sink(),
                       ShortTimings(std::chrono::hours(1), std::chrono::milliseconds(200)));
+    }
+
+    fs::path folder_;
+    testing::HangingProgram program_;
+    LogRecorder log_;
+};
+
+TEST_F(HangingCommand, AtShutdownItIsKilledAndWaitingAlertsAreAbandoned)
+{
+    {
+        Alerts alerts = MakeAlerts();
         alerts.SeriesStarted();
         alerts.StepFinished(Failed(1, 1));
         alerts.SeriesStopped(testing::StepTime(2));
-        for (int i = 0; i < 6000 && !fs::exists(program.string() + ".pid"); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        ASSERT_TRUE(program_.WaitUntilRunning());
         alerts.Finish();
     }
-    EXPECT_EQ(log.Count("alert failing abandoned at shutdown"), 1u) << log.Text();
-    EXPECT_EQ(log.Count("alert stopped abandoned at shutdown"), 1u) << log.Text();
+    EXPECT_EQ(log_.Count("alert failing abandoned at shutdown"), 1u) << log_.Text();
+    EXPECT_EQ(log_.Count("alert stopped abandoned at shutdown"), 1u) << log_.Text();
     // Finish killed and reaped it: it is no child of ours any more.
-    const pid_t child = std::stoi(ReadFile(program.string() + ".pid"));
-    EXPECT_EQ(waitpid(child, nullptr, WNOHANG), -1);
+    EXPECT_EQ(waitpid(program_.Pid(), nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
-    fs::remove_all(folder);
 }
 
-TEST(CommandAlert, BeyondTheWaitingLimitTheOldestWaitingAlertIsDropped)
+TEST_F(HangingCommand, BeyondTheWaitingLimitTheOldestWaitingAlertIsDropped)
 {
-    const fs::path folder = testing::ScratchFolder("crowd");
-    const fs::path program = testing::WriteScript(folder / "alert", "echo $$ > \"$0.pid\"; exec sleep 1000");
-    LogRecorder log;
     {
-        Alerts alerts(CommandSettings(program, 1), kRoof, 0, log.Sink(),
-                      ShortTimings(std::chrono::hours(1), std::chrono::milliseconds(200)));
+        Alerts alerts = MakeAlerts();
         alerts.StepFinished(Failed(0, 1));
-        for (int i = 0; i < 6000 && !fs::exists(program.string() + ".pid"); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        ASSERT_TRUE(program_.WaitUntilRunning());
         // With alert_after 1 every step makes an alert: recovered, failing, recovered, ...
         const int more = static_cast<int>(DeliveryWorker::kMostWaiting) + 3;
         for (int step = 1; step <= more; ++step) {
@@ -234,9 +238,8 @@ TEST(CommandAlert, BeyondTheWaitingLimitTheOldestWaitingAlertIsDropped)
         }
         alerts.Finish();
     }
-    EXPECT_EQ(log.Count("dropped: too many alerts waiting for alert_command"), 3u) << log.Text();
-    EXPECT_EQ(log.Count("abandoned at shutdown"), DeliveryWorker::kMostWaiting + 1) << log.Text();
-    fs::remove_all(folder);
+    EXPECT_EQ(log_.Count("dropped: too many alerts waiting for alert_command"), 3u) << log_.Text();
+    EXPECT_EQ(log_.Count("abandoned at shutdown"), DeliveryWorker::kMostWaiting + 1) << log_.Text();
 }
 
 }  // namespace
