@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 extern char** environ;
 
@@ -93,6 +94,23 @@ std::vector<char*> ArgumentVector(const std::vector<std::string>& arguments)
     return vector;
 }
 
+bool Replaced(std::string_view entry, const std::vector<std::string>& additions)
+{
+    const std::string_view name = entry.substr(0, entry.find('=') + 1);
+    return std::ranges::any_of(additions, [name](const std::string& addition) { return addition.starts_with(name); });
+}
+
+// Our environment with `additions` put on top of it; the entries point into environ and `additions`.
+std::vector<char*> EnvironmentVector(const std::vector<std::string>& additions)
+{
+    std::vector<char*> vector;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!Replaced(*entry, additions)) vector.push_back(*entry);
+    }
+    for (const std::string& addition : additions) vector.push_back(const_cast<char*>(addition.c_str()));
+    vector.push_back(nullptr);
+    return vector;
+}
 
 }  // namespace
 
@@ -102,8 +120,9 @@ pid_t StartChild(const std::filesystem::path& program, const std::vector<std::st
     const SpawnAttributes attributes(setup.ownProcessGroup);
     const SpawnActions actions(setup);
     const std::vector<char*> argv = ArgumentVector(arguments);
+    const std::vector<char*> envp = EnvironmentVector(setup.environment);
     pid_t child = -1;
-    const int failed = posix_spawn(&child, program.c_str(), actions.get(), attributes.get(), argv.data(), environ);
+    const int failed = posix_spawn(&child, program.c_str(), actions.get(), attributes.get(), argv.data(), envp.data());
     if (failed != 0) {
         error = "cannot start " + program.string() + ": " + std::strerror(failed);
         return -1;

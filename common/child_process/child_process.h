@@ -23,6 +23,9 @@ struct ChildSetup {
     bool quiet = false;
     // The child leads a new process group, so that the whole group can be signalled.
     bool ownProcessGroup = false;
+    // "NAME=value" entries the child gets on top of our environment, replacing ours of the same
+    // name.
+    std::vector<std::string> environment;
 };
 
 // Starts `program` (a path) with `arguments` (argv[0] first). Returns the child's process id, or

@@ -5,13 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +141,36 @@ TEST(ChildProcess, OwnProcessGroupAndWorkingDirectory)
     std::string line;
     std::getline(here, line);
     EXPECT_EQ(fs::path(line), fs::canonical(dir));
+    fs::remove_all(dir);
+}
+
+TEST(ChildProcess, EnvironmentEntriesGoOnTopOfOurs)
+{
+    const fs::path dir = Scratch();
+    const fs::path out = dir / "environment";
+    setenv("CHILD_PROCESS_TEST_KEPT", "ours", 1);
+    setenv("CHILD_PROCESS_TEST_REPLACED", "ours", 1);
+    const int file = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0);
+    ChildSetup setup;
+    setup.descriptors.emplace_back(file, STDOUT_FILENO);
+    setup.environment = {"CHILD_PROCESS_TEST_REPLACED=theirs", "CHILD_PROCESS_TEST_ADDED=a b;$c"};
+    std::string error;
+    const pid_t child = StartChild("/usr/bin/env", {"env"}, setup, error);
+    close(file);
+    unsetenv("CHILD_PROCESS_TEST_KEPT");
+    unsetenv("CHILD_PROCESS_TEST_REPLACED");
+    ASSERT_GT(child, 0) << error;
+    EXPECT_EQ(WaitForExit(child), 0);
+    std::ifstream in(out);
+    std::string line;
+    std::vector<std::string> ours;
+    while (std::getline(in, line)) {
+        if (line.starts_with("CHILD_PROCESS_TEST_")) ours.push_back(line);
+    }
+    std::ranges::sort(ours);
+    EXPECT_EQ(ours, (std::vector<std::string>{"CHILD_PROCESS_TEST_ADDED=a b;$c", "CHILD_PROCESS_TEST_KEPT=ours",
+                                              "CHILD_PROCESS_TEST_REPLACED=theirs"}));
     fs::remove_all(dir);
 }
 
