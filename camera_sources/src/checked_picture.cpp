@@ -1,0 +1,64 @@
+#include "checked_picture.h"
+
+#include <algorithm>
+#include <string>
+
+#include "frame_check.h"
+#include "frame_decoder.h"
+#include "grab_failure.h"
+
+namespace tessel::camera_sources {
+namespace {
+
+GrabResult Checked(RgbFrame frame) {
+    if (auto problem = ConcealmentProblem(frame)) return Failed(GrabFailure::GreyFrame, std::move(*problem));
+    GrabResult result;
+    result.picture = std::move(frame);
+    return result;
+}
+
+}  // namespace
+
+GrabResult CheckedJpeg(std::vector<uint8_t> bytes) {
+    std::string problem;
+    const auto extent = FindWholeJpeg(bytes, problem);
+    if (!extent) {
+        return Failed(problem.starts_with("not a picture") ? GrabFailure::NotAPicture : GrabFailure::IncompleteFrame,
+                      problem);
+    }
+    bytes.resize(extent->length);
+
+    const CodecParametersPtr parameters(avcodec_parameters_alloc());
+    if (!parameters) return Failed(GrabFailure::StreamError, "stream error: out of memory for the decoder");
+    parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters->codec_id = AV_CODEC_ID_MJPEG;
+    const auto decoder = FrameDecoder::Open(*parameters, problem);
+    const PacketPtr packet(av_packet_alloc());
+    if (!decoder) return Failed(GrabFailure::StreamError, problem);
+    if (!packet || av_new_packet(packet.get(), static_cast<int>(bytes.size())) < 0) {
+        return Failed(GrabFailure::StreamError, "stream error: out of memory for the frame");
+    }
+    std::copy(bytes.begin(), bytes.end(), packet->data);
+    FrameDecoder::Output output = decoder->Decode(*packet, problem);
+    if (output == FrameDecoder::Output::NeedMore) {
+        // The JPEG decoder gives its frame at once; asking again with an empty packet drains it.
+        const PacketPtr end(av_packet_alloc());
+        if (end) output = decoder->Decode(*end, problem);
+    }
+    if (output != FrameDecoder::Output::Frame) {
+        return Failed(GrabFailure::IncompleteFrame, problem.empty() ? "incomplete frame: the JPEG did not decode" : problem);
+    }
+    GrabResult checked = Checked(ToRgb(decoder->frame()));
+    if (!checked) return checked;
+    const auto& frame = std::get<RgbFrame>(*checked.picture);
+    checked.picture = CameraJpeg{std::move(bytes), frame.width, frame.height};
+    return checked;
+}
+
+GrabResult CheckedDecodedFrame(const AVFrame& frame) {
+    RgbFrame rgb = ToRgb(frame);
+    if (rgb.rgb.empty()) return Failed(GrabFailure::StreamError, "stream error: the frame's pixel format cannot be converted");
+    return Checked(std::move(rgb));
+}
+
+}  // namespace tessel::camera_sources

@@ -1,0 +1,165 @@
+#include "camera_servers.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "jpeg_io.h"
+
+namespace tessel::testing {
+namespace {
+
+// Where the helper scripts lie (this folder in the source tree).
+const std::filesystem::path kHere = TESSEL_CAMERA_TEST_SCRIPTS;
+
+bool ListensOnLoopback(int port) {
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the header
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (local == wanted && state == "0A") return true;  // 0A: listening
+    }
+    return false;
+}
+
+bool Installed(const char* program) { return ::access(program, X_OK) == 0; }
+
+bool SystemPythonHasGStreamerServer() {
+    const std::string command = std::string(kSystemPython) +
+                                " -c \"import gi; gi.require_version('GstRtspServer', '1.0'); "
+                                "from gi.repository import GstRtspServer\" >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+void WriteBytes(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {
+    WriteFile(file, std::string(bytes.begin(), bytes.end()));
+    ::chmod(file.c_str(), 0644);
+}
+
+}  // namespace
+
+LoopbackServer::LoopbackServer(std::vector<std::string> argv, std::filesystem::path log, int port)
+    : argv_(std::move(argv)), log_(std::move(log)), port_(port) {
+    Launch();
+}
+
+void LoopbackServer::Launch() {
+    process_ = std::make_unique<ChildProcess>(argv_, log_);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ListensOnLoopback(port_)) {
+        if (process_->Wait(0.02) || std::chrono::steady_clock::now() > until) {
+            throw std::runtime_error("server " + argv_[0] + " did not start: " + ReadFile(log_));
+        }
+    }
+}
+
+void LoopbackServer::Restart() {
+    process_.reset();
+    Launch();
+}
+
+std::unique_ptr<SnapshotServer> SnapshotServer::Start(std::string& skipReason) {
+    if (!Installed("/usr/sbin/nginx")) {
+        skipReason = "nginx is not installed (package nginx-light)";
+        return nullptr;
+    }
+    std::unique_ptr<SnapshotServer> server(new SnapshotServer());
+    const std::filesystem::path d = server->dir_.path();
+    const int port = FreeLoopbackPort();
+    std::filesystem::create_directories(d / "www/private");
+    ::chmod((d / "www").c_str(), 0755);
+    ::chmod((d / "www/private").c_str(), 0755);
+    WriteFile(d / "htpasswd", std::string(kUser) + ":{PLAIN}" + kPassword + "\n");
+    ::chmod((d / "htpasswd").c_str(), 0644);
+    WriteFile(d / "nginx.conf",
+              "pid " + (d / "nginx.pid").string() + ";\nerror_log " + (d / "error.log").string() +
+                  ";\nworker_processes 1;\nevents { worker_connections 64; }\nhttp {\n access_log off;\n"
+                  " types { image/jpeg jpg; text/html html; }\n default_type application/octet-stream;\n"
+                  " server {\n  listen 127.0.0.1:" + std::to_string(port) + ";\n  root " + (d / "www").string() +
+                  ";\n  location /private/ {\n   auth_basic camera;\n   auth_basic_user_file " +
+                  (d / "htpasswd").string() + ";\n  }\n }\n}\n");
+    server->server_ = std::make_unique<LoopbackServer>(
+        std::vector<std::string>{"/usr/sbin/nginx", "-e", (d / "error.log").string(), "-p", d.string(), "-c",
+                                 (d / "nginx.conf").string(), "-g", "daemon off;"},
+        d / "server.log", port);
+    return server;
+}
+
+std::string SnapshotServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(server_->port()) + "/" + path;
+}
+
+void SnapshotServer::Put(const std::string& path, const std::vector<uint8_t>& bytes) const {
+    WriteBytes(dir_ / ("www/" + path), bytes);
+}
+
+std::unique_ptr<RtspServer> RtspServer::Start(const std::vector<std::string>& arguments, std::string& skipReason) {
+    if (!Installed(kSystemPython) || !SystemPythonHasGStreamerServer()) {
+        skipReason = "GStreamer's RTSP server for python3 is missing (packages python3-gi, gir1.2-gst-rtsp-server-1.0)";
+        return nullptr;
+    }
+    std::unique_ptr<RtspServer> server(new RtspServer());
+    const int port = FreeLoopbackPort();
+    std::vector<std::string> argv = {kSystemPython, (kHere / "rtsp_test_server.py").string(), "--port",
+                                     std::to_string(port)};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    server->server_ = std::make_unique<LoopbackServer>(argv, server->dir_ / "server.log", port);
+    return server;
+}
+
+std::unique_ptr<MjpegStreamServer> MjpegStreamServer::Start(std::string& skipReason) {
+    if (!Installed("/usr/bin/ffmpeg")) {
+        skipReason = "ffmpeg is not installed (package ffmpeg)";
+        return nullptr;
+    }
+    std::unique_ptr<MjpegStreamServer> server(new MjpegStreamServer());
+    const int port = FreeLoopbackPort();
+    server->server_ = std::make_unique<LoopbackServer>(
+        std::vector<std::string>{"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+                                 "testsrc2=size=640x480:rate=10", "-q:v", "4", "-f", "mpjpeg", "-content_type",
+                                 "multipart/x-mixed-replace;boundary=ffmpeg", "-listen", "1",
+                                 "http://127.0.0.1:" + std::to_string(port) + "/"},
+        server->dir_ / "server.log", port);
+    return server;
+}
+
+std::unique_ptr<FaultyServer> FaultyServer::Start(const std::string& mode, const std::vector<uint8_t>& jpeg,
+                                                  std::string& skipReason) {
+    if (!Installed(kSystemPython)) {
+        skipReason = "python3 is not installed";
+        return nullptr;
+    }
+    std::unique_ptr<FaultyServer> server(new FaultyServer());
+    WriteBytes(server->dir_ / "picture.jpg", jpeg);
+    const int port = FreeLoopbackPort();
+    server->server_ = std::make_unique<LoopbackServer>(
+        std::vector<std::string>{kSystemPython, (kHere / "faulty_http_server.py").string(), std::to_string(port), mode,
+                                 (server->dir_ / "picture.jpg").string()},
+        server->dir_ / "server.log", port);
+    return server;
+}
+
+std::vector<uint8_t> SampleJpeg(int width, int height) {
+    pictrex::Image image = pictrex::BlankImage(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pixel = pictrex::PixelAt(image, x, y);
+            pixel[0] = static_cast<uint8_t>(255 * x / width);
+            pixel[1] = static_cast<uint8_t>(255 * y / height);
+            pixel[2] = (x / 16 + y / 16) % 2 ? 200 : 40;
+        }
+    }
+    return pictrex::EncodeJpeg(image, 90);
+}
+
+}  // namespace tessel::testing

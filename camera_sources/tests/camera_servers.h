@@ -1,0 +1,107 @@
+// Real servers a camera test grabs from, each started on a free loopback port in a scratch
+// directory and killed at the end: Debian's nginx serving snapshots (one folder behind basic
+// authentication), ffmpeg serving an MJPEG stream to one client, GStreamer's RTSP server
+// (rtsp_test_server.py) and the fault injector faulty_http_server.py.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scratch_directory.h"
+#include "test_servers.h"
+
+namespace tessel::testing {
+
+// A server process that listens on a loopback port.
+class LoopbackServer {
+public:
+    // Starts `argv` and waits until something listens on `port` (looked up in /proc/net/tcp, not
+    // by connecting: some servers take the first connection as their one client).
+    LoopbackServer(std::vector<std::string> argv, std::filesystem::path log, int port);
+
+    int port() const { return port_; }
+    void Pause() const { process_->Signal(SIGSTOP); }
+    void Resume() const { process_->Signal(SIGCONT); }
+    void Stop() { process_.reset(); }
+    void Restart();  // starts it again on the same port
+
+private:
+    void Launch();
+
+    std::vector<std::string> argv_;
+    std::filesystem::path log_;
+    int port_;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+// nginx serving the files of `www()` with /private/ behind basic authentication.
+class SnapshotServer {
+public:
+    static constexpr const char* kUser = "cam";
+    static constexpr const char* kPassword = "Open:Sesame@1";
+
+    // Nothing, with `skipReason` set, when nginx is not installed.
+    static std::unique_ptr<SnapshotServer> Start(std::string& skipReason);
+
+    std::string Url(const std::string& path) const;
+    void Put(const std::string& path, const std::vector<uint8_t>& bytes) const;
+    LoopbackServer& process() { return *server_; }
+
+private:
+    SnapshotServer() = default;
+    ScratchDirectory dir_;
+    std::unique_ptr<LoopbackServer> server_;
+};
+
+// GStreamer's RTSP server with a live test picture at rtsp://127.0.0.1:PORT/camera;
+// `arguments` are those of rtsp_test_server.py (--codec, --pattern, --switch-after, ...).
+class RtspServer {
+public:
+    static std::unique_ptr<RtspServer> Start(const std::vector<std::string>& arguments, std::string& skipReason);
+
+    std::string Url() const { return "rtsp://127.0.0.1:" + std::to_string(server_->port()) + "/camera"; }
+    LoopbackServer& process() { return *server_; }
+
+private:
+    RtspServer() = default;
+    ScratchDirectory dir_;
+    std::unique_ptr<LoopbackServer> server_;
+};
+
+// `ffmpeg -re ... -f mpjpeg -listen 1`: an MJPEG stream of a 640×480 test picture for one client.
+class MjpegStreamServer {
+public:
+    static std::unique_ptr<MjpegStreamServer> Start(std::string& skipReason);
+
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(server_->port()) + "/"; }
+
+private:
+    MjpegStreamServer() = default;
+    ScratchDirectory dir_;
+    std::unique_ptr<LoopbackServer> server_;
+};
+
+// faulty_http_server.py in `mode` (cut-stream, stalled-stream, short-snapshot), breaking off `jpeg`.
+class FaultyServer {
+public:
+    static std::unique_ptr<FaultyServer> Start(const std::string& mode, const std::vector<uint8_t>& jpeg,
+                                               std::string& skipReason);
+
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(server_->port()) + "/"; }
+
+private:
+    FaultyServer() = default;
+    ScratchDirectory dir_;
+    std::unique_ptr<LoopbackServer> server_;
+};
+
+// Debian's own python3 (with GStreamer's bindings), not whichever python3 comes first on PATH.
+inline constexpr const char* kSystemPython = "/usr/bin/python3";
+
+// A 4:2:0 JPEG of a picture with gradients and stripes, from the project's JPEG writer.
+std::vector<uint8_t> SampleJpeg(int width, int height);
+
+}  // namespace tessel::testing

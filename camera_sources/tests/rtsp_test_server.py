@@ -1,0 +1,99 @@
+#!/usr/bin/python3
+"""An RTSP server for the camera tests: GStreamer's RTSP server with a live test picture.
+
+    rtsp_test_server.py --port PORT [--codec h264|h265] [--size WxH] [--fps N] [--key-interval FRAMES]
+                        [--pattern NAME] [--switch-after SECONDS --switch-to NAME] [--user U --password P]
+
+Serves rtsp://127.0.0.1:PORT/camera. The media is shared by all clients and keeps running, as a
+camera's stream does: a client joins wherever the stream is. With --switch-after the picture's
+pattern (a videotestsrc pattern name such as red, blue, smpte) changes that many seconds after the
+server started, for clients joining before and after. With --user/--password clients must log in
+(basic authentication). Prints "ready" once it listens.
+"""
+import argparse
+import sys
+import time
+
+import gi
+
+gi.require_version("Gst", "1.0")
+gi.require_version("GstRtspServer", "1.0")
+from gi.repository import GLib, Gst, GstRtspServer  # noqa: E402
+
+
+def pipeline(args):
+    width, height = args.size.split("x")
+    source = (f"videotestsrc name=source is-live=true pattern={args.pattern} "
+              f"! video/x-raw,width={width},height={height},framerate={args.fps}/1 ! videoconvert ")
+    if args.codec == "h264":
+        encoder = (f"! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
+                   "! rtph264pay name=pay0 pt=96 config-interval=0")
+    else:
+        encoder = (f"! x265enc tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
+                   "! rtph265pay name=pay0 pt=96 config-interval=0")
+    return "( " + source + encoder + " )"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", required=True)
+    parser.add_argument("--codec", choices=["h264", "h265"], default="h264")
+    parser.add_argument("--size", default="640x360")
+    parser.add_argument("--fps", type=int, default=25)
+    parser.add_argument("--key-interval", type=int, default=25)
+    parser.add_argument("--pattern", default="smpte")
+    parser.add_argument("--switch-after", type=float)
+    parser.add_argument("--switch-to", default="blue")
+    parser.add_argument("--user")
+    parser.add_argument("--password")
+    args = parser.parse_args()
+
+    Gst.init(None)
+    started = time.monotonic()
+    sources = []  # the videotestsrc of every media made so far
+
+    def current_pattern():
+        if args.switch_after is not None and time.monotonic() - started >= args.switch_after:
+            return args.switch_to
+        return args.pattern
+
+    def configure(_factory, media):
+        source = media.get_element().get_by_name("source")
+        source.set_property("pattern", current_pattern())
+        sources.append(source)
+
+    def switch():
+        for source in sources:
+            source.set_property("pattern", args.switch_to)
+        return GLib.SOURCE_REMOVE
+
+    server = GstRtspServer.RTSPServer()
+    server.set_address("127.0.0.1")
+    server.set_service(args.port)
+    factory = GstRtspServer.RTSPMediaFactory()
+    factory.set_launch(pipeline(args))
+    factory.set_shared(True)
+    factory.connect("media-configure", configure)
+    if args.user:
+        auth = GstRtspServer.RTSPAuth()
+        token = GstRtspServer.RTSPToken()
+        token.set_string("media.factory.role", "camera")
+        auth.add_basic(GstRtspServer.RTSPAuth.make_basic(args.user, args.password or ""), token)
+        server.set_auth(auth)
+        permissions = GstRtspServer.RTSPPermissions()
+        permissions.add_role_from_structure(Gst.Structure.new_from_string(
+            "camera, media.factory.access=(boolean)true, media.factory.construct=(boolean)true"))
+        factory.set_permissions(permissions)
+    server.get_mount_points().add_factory("/camera", factory)
+    if server.attach(None) == 0:
+        print("cannot listen on port", args.port, file=sys.stderr)
+        return 1
+    if args.switch_after is not None:
+        GLib.timeout_add(int(args.switch_after * 1000), switch)
+    print("ready", flush=True)
+    GLib.MainLoop().run()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
