@@ -48,16 +48,15 @@ GrabResult ReadSnapshot(AVIOContext& io, const Deadline& deadline) {
         const int got = avio_read(&io, bytes.data() + used, kReadChunk);
         bytes.resize(used + static_cast<std::size_t>(std::max(got, 0)));
         if (got == AVERROR_EOF || got == 0) break;
+        if (got < 0 && !deadline.Passed() && !bytes.empty()) {
+            return Failed(GrabFailure::IncompleteFrame, "incomplete frame: the reply broke off after " +
+                                                            std::to_string(bytes.size()) + " bytes (" +
+                                                            ErrorText(got) + ")");
+        }
         if (got < 0) return FailedWithError(got, deadline, "HTTP", "receiving the picture");
         if (bytes.size() > kLargestSnapshot) {
             return Failed(GrabFailure::NotAPicture, "not a picture: the reply is larger than 32 MiB");
         }
-    }
-    const int64_t announced = avio_size(&io);
-    if (announced > 0 && bytes.size() < static_cast<uint64_t>(announced)) {
-        return Failed(GrabFailure::IncompleteFrame, "incomplete frame: the reply ended after " +
-                                                        std::to_string(bytes.size()) + " of " +
-                                                        std::to_string(announced) + " bytes");
     }
     return CheckedJpeg(std::move(bytes));
 }

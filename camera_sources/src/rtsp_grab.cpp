@@ -4,6 +4,7 @@
 // Packets before the first key frame cannot make a whole picture and are skipped; a key frame
 // that arrives damaged (a client joins a live stream in the middle of a frame) is passed over for
 // the next one while the deadline allows.
+#include <chrono>
 #include <string>
 
 #include "checked_picture.h"
@@ -27,12 +28,23 @@ bool IsIntraOnly(AVCodecID codec) {
     return descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY);
 }
 
-GrabResult WhenDeadlinePassed(bool packetsCame, const std::optional<GrabResult>& lastDamage, const Deadline& deadline) {
-    if (lastDamage) return *lastDamage;
-    if (packetsCame) {
-        return Failed(GrabFailure::NoKeyFrame, "no key frame: the stream sent none within " + deadline.BudgetText());
+// A stream that sent nothing for this long before the deadline has stalled rather than lacked
+// a key frame.
+constexpr auto kStalledFor = std::chrono::seconds(1);
+
+struct StreamProgress {
+    std::optional<std::chrono::steady_clock::time_point> lastPacket;
+    std::optional<GrabResult> lastDamage;  // the last key frame that did not decode whole
+};
+
+GrabResult WhenDeadlinePassed(const StreamProgress& progress, const Deadline& deadline) {
+    if (progress.lastDamage) return *progress.lastDamage;
+    if (!progress.lastPacket) return Failed(GrabFailure::Timeout, "timeout: no video within " + deadline.BudgetText());
+    if (std::chrono::steady_clock::now() - *progress.lastPacket > kStalledFor) {
+        return Failed(GrabFailure::Timeout,
+                      "timeout: the stream stopped sending before a key frame came within " + deadline.BudgetText());
     }
-    return Failed(GrabFailure::Timeout, "timeout: no video within " + deadline.BudgetText());
+    return Failed(GrabFailure::NoKeyFrame, "no key frame: the stream sent none within " + deadline.BudgetText());
 }
 
 }  // namespace
@@ -61,19 +73,17 @@ GrabResult GrabRtsp(const SourceDescription& source, const GrabSettings& setting
 
     const PacketPtr packet(av_packet_alloc());
     if (!packet) return Failed(GrabFailure::StreamError, "stream error: out of memory");
-    bool packetsCame = false;
+    StreamProgress progress;
     bool fromKeyFrame = false;  // the decoder has had a key frame since it last started
-    std::optional<GrabResult> lastDamage;
     for (;;) {
-        if (deadline.Passed()) return WhenDeadlinePassed(packetsCame, lastDamage, deadline);
+        if (deadline.Passed()) return WhenDeadlinePassed(progress, deadline);
         av_packet_unref(packet.get());
         const int read = av_read_frame(input.get(), packet.get());
-        if (read < 0) {
-            if (read == AVERROR_EXIT || deadline.Passed()) return WhenDeadlinePassed(packetsCame, lastDamage, deadline);
-            return FailedWithError(read, deadline, "RTSP", "waiting for a key frame");
-        }
+        // When the interrupt ends a read, the demuxer still hands out the frame it had buffered.
+        if (read == AVERROR_EXIT || deadline.Passed()) return WhenDeadlinePassed(progress, deadline);
+        if (read < 0) return FailedWithError(read, deadline, "RTSP", "waiting for a key frame");
         if (packet->stream_index != video) continue;
-        packetsCame = true;
+        progress.lastPacket = std::chrono::steady_clock::now();
         if (!fromKeyFrame && !everyFrameIsKey && !(packet->flags & AV_PKT_FLAG_KEY)) continue;
         fromKeyFrame = true;
         const FrameDecoder::Output output = decoder->Decode(*packet, problem);
@@ -81,9 +91,9 @@ GrabResult GrabRtsp(const SourceDescription& source, const GrabSettings& setting
         if (output == FrameDecoder::Output::Frame) {
             GrabResult checked = CheckedDecodedFrame(decoder->frame());
             if (checked) return checked;
-            lastDamage = std::move(checked);
+            progress.lastDamage = std::move(checked);
         } else {
-            lastDamage = Failed(GrabFailure::IncompleteFrame, problem);
+            progress.lastDamage = Failed(GrabFailure::IncompleteFrame, problem);
         }
         decoder->Restart();
         fromKeyFrame = false;

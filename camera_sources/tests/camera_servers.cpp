@@ -17,7 +17,9 @@ namespace {
 // Where the helper scripts lie (this folder in the source tree).
 const std::filesystem::path kHere = TESSEL_CAMERA_TEST_SCRIPTS;
 
-bool ListensOnLoopback(int port) {
+// Whether /proc/net/tcp holds a socket on 127.0.0.1:`port` in `state` (0A: listening, 01: a
+// connection established).
+bool LoopbackSocketIn(int port, const char* state) {
     char wanted[32];
     std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
     std::ifstream table("/proc/net/tcp");
@@ -25,11 +27,22 @@ bool ListensOnLoopback(int port) {
     std::getline(table, line);  // the header
     while (std::getline(table, line)) {
         std::istringstream fields(line);
-        std::string slot, local, remote, state;
-        fields >> slot >> local >> remote >> state;
-        if (local == wanted && state == "0A") return true;  // 0A: listening
+        std::string slot, local, remote, socketState;
+        fields >> slot >> local >> remote >> socketState;
+        if (local == wanted && socketState == state) return true;
     }
     return false;
+}
+
+// Waits until `ready` holds; throws with the log's text when `process` ends or 20 s pass.
+template <typename Ready>
+void WaitFor(Ready ready, ChildProcess& process, const std::filesystem::path& log, const std::string& what) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ready()) {
+        if (process.Wait(0.02) || std::chrono::steady_clock::now() > until) {
+            throw std::runtime_error(what + " did not start: " + ReadFile(log));
+        }
+    }
 }
 
 bool Installed(const char* program) { return ::access(program, X_OK) == 0; }
@@ -55,12 +68,7 @@ LoopbackServer::LoopbackServer(std::vector<std::string> argv, std::filesystem::p
 
 void LoopbackServer::Launch() {
     process_ = std::make_unique<ChildProcess>(argv_, log_);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!ListensOnLoopback(port_)) {
-        if (process_->Wait(0.02) || std::chrono::steady_clock::now() > until) {
-            throw std::runtime_error("server " + argv_[0] + " did not start: " + ReadFile(log_));
-        }
-    }
+    WaitFor([&] { return LoopbackSocketIn(port_, "0A"); }, *process_, log_, "server " + argv_[0]);
 }
 
 void LoopbackServer::Restart() {
@@ -115,6 +123,14 @@ std::unique_ptr<RtspServer> RtspServer::Start(const std::vector<std::string>& ar
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     server->server_ = std::make_unique<LoopbackServer>(argv, server->dir_ / "server.log", port);
     return server;
+}
+
+RtspViewer::RtspViewer(const std::string& url, int port)
+    : process_(std::make_unique<ChildProcess>(
+          std::vector<std::string>{"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport", "tcp", "-i", url,
+                                   "-f", "null", "-"},
+          dir_ / "viewer.log")) {
+    WaitFor([&] { return LoopbackSocketIn(port, "01"); }, *process_, dir_ / "viewer.log", "the RTSP viewer");
 }
 
 std::unique_ptr<MjpegStreamServer> MjpegStreamServer::Start(std::string& skipReason) {

@@ -41,7 +41,7 @@ private:
 class SnapshotServer {
 public:
     static constexpr const char* kUser = "cam";
-    static constexpr const char* kPassword = "Open:Sesame@1";
+    static constexpr const char* kPassword = "Open@Sesame/1%";  // nginx ends a password at ':'
 
     // Nothing, with `skipReason` set, when nginx is not installed.
     static std::unique_ptr<SnapshotServer> Start(std::string& skipReason);
@@ -69,6 +69,19 @@ private:
     RtspServer() = default;
     ScratchDirectory dir_;
     std::unique_ptr<LoopbackServer> server_;
+};
+
+// Another client that keeps watching an RTSP stream (`ffmpeg -i URL -f null -`), as a camera's own
+// recorder would: GStreamer's server stops a shared stream when its last client leaves and starts
+// it afresh, with a key frame, for the next; with a viewer the stream runs on between grabs.
+class RtspViewer {
+public:
+    // Returns once the server counts the viewer as a client.
+    RtspViewer(const std::string& url, int port);
+
+private:
+    ScratchDirectory dir_;
+    std::unique_ptr<ChildProcess> process_;
 };
 
 // `ffmpeg -re ... -f mpjpeg -listen 1`: an MJPEG stream of a 640×480 test picture for one client.

@@ -3,12 +3,16 @@
 
     rtsp_test_server.py --port PORT [--codec h264|h265] [--size WxH] [--fps N] [--key-interval FRAMES]
                         [--pattern NAME] [--switch-after SECONDS --switch-to NAME] [--user U --password P]
+                        [--continuous]
 
 Serves rtsp://127.0.0.1:PORT/camera. The media is shared by all clients and keeps running, as a
 camera's stream does: a client joins wherever the stream is. With --switch-after the picture's
 pattern (a videotestsrc pattern name such as red, blue, smpte) changes that many seconds after the
 server started, for clients joining before and after. With --user/--password clients must log in
-(basic authentication). Prints "ready" once it listens.
+(basic authentication). GStreamer's server restarts a stream's encoder (a seek to the start)
+for each client that joins, which hands every client a key frame at once; with --continuous the
+stream runs on as a camera's does, with key frames only at the encoder's interval (the stream
+says it cannot seek). Prints "ready" once it listens.
 """
 import argparse
 import sys
@@ -26,10 +30,10 @@ def pipeline(args):
     source = (f"videotestsrc name=source is-live=true pattern={args.pattern} "
               f"! video/x-raw,width={width},height={height},framerate={args.fps}/1 ! videoconvert ")
     if args.codec == "h264":
-        encoder = (f"! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
+        encoder = (f"! x264enc name=encoder tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
                    "! rtph264pay name=pay0 pt=96 config-interval=0")
     else:
-        encoder = (f"! x265enc tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
+        encoder = (f"! x265enc name=encoder tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
                    "! rtph265pay name=pay0 pt=96 config-interval=0")
     return "( " + source + encoder + " )"
 
@@ -46,6 +50,7 @@ def main():
     parser.add_argument("--switch-to", default="blue")
     parser.add_argument("--user")
     parser.add_argument("--password")
+    parser.add_argument("--continuous", action="store_true")
     args = parser.parse_args()
 
     Gst.init(None)
@@ -57,10 +62,19 @@ def main():
             return args.switch_to
         return args.pattern
 
+    def not_seekable(_pad, info):
+        # A seeking query answered without details says "not seekable".
+        if info.get_query().type == Gst.QueryType.SEEKING:
+            return Gst.PadProbeReturn.HANDLED
+        return Gst.PadProbeReturn.OK
+
     def configure(_factory, media):
-        source = media.get_element().get_by_name("source")
+        element = media.get_element()
+        source = element.get_by_name("source")
         source.set_property("pattern", current_pattern())
         sources.append(source)
+        if args.continuous:
+            element.get_by_name("encoder").get_static_pad("src").add_probe(Gst.PadProbeType.QUERY_UPSTREAM, not_seekable)
 
     def switch():
         for source in sources:
