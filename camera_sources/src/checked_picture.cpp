@@ -10,12 +10,9 @@
 namespace tessel::camera_sources {
 namespace {
 
-GrabResult Checked(RgbFrame frame) {
-    if (auto problem = ConcealmentProblem(frame)) return Failed(GrabFailure::GreyFrame, std::move(*problem));
-    GrabResult result;
-    result.picture = std::move(frame);
-    return result;
-}
+// Enough rows for the concealment check, which looks at the bottom rows.
+constexpr int kCheckedRows = 16;
+constexpr const char* kUnconvertible = "stream error: the frame's pixel format cannot be converted";
 
 }  // namespace
 
@@ -48,17 +45,23 @@ GrabResult CheckedJpeg(std::vector<uint8_t> bytes) {
     if (output != FrameDecoder::Output::Frame) {
         return Failed(GrabFailure::IncompleteFrame, problem.empty() ? "incomplete frame: the JPEG did not decode" : problem);
     }
-    GrabResult checked = Checked(ToRgb(decoder->frame()));
-    if (!checked) return checked;
-    const auto& frame = std::get<RgbFrame>(*checked.picture);
-    checked.picture = CameraJpeg{std::move(bytes), frame.width, frame.height};
-    return checked;
+    // The JPEG is kept as it is: only its bottom rows are converted, for the check.
+    const AVFrame& frame = decoder->frame();
+    const RgbFrame bottom = ToRgb(frame, frame.height - kCheckedRows);
+    if (bottom.rgb.empty()) return Failed(GrabFailure::StreamError, kUnconvertible);
+    if (auto concealed = ConcealmentProblem(bottom)) return Failed(GrabFailure::GreyFrame, std::move(*concealed));
+    GrabResult result;
+    result.picture = CameraJpeg{std::move(bytes), frame.width, frame.height};
+    return result;
 }
 
 GrabResult CheckedDecodedFrame(const AVFrame& frame) {
     RgbFrame rgb = ToRgb(frame);
-    if (rgb.rgb.empty()) return Failed(GrabFailure::StreamError, "stream error: the frame's pixel format cannot be converted");
-    return Checked(std::move(rgb));
+    if (rgb.rgb.empty()) return Failed(GrabFailure::StreamError, kUnconvertible);
+    if (auto concealed = ConcealmentProblem(rgb)) return Failed(GrabFailure::GreyFrame, std::move(*concealed));
+    GrabResult result;
+    result.picture = std::move(rgb);
+    return result;
 }
 
 }  // namespace tessel::camera_sources

@@ -1,5 +1,7 @@
 #include "frame_decoder.h"
 
+#include <algorithm>
+
 #include "grab_failure.h"
 
 extern "C" {
@@ -84,20 +86,30 @@ FrameDecoder::Output FrameDecoder::Decode(const AVPacket& packet, std::string& p
     return Output::Frame;
 }
 
-RgbFrame ToRgb(const AVFrame& frame) {
-    RgbFrame rgb{frame.width, frame.height,
-                 std::vector<uint8_t>(static_cast<std::size_t>(frame.width) * frame.height * 3)};
+RgbFrame ToRgb(const AVFrame& frame, int firstRow) {
+    const auto format = static_cast<AVPixelFormat>(frame.format);
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (!descriptor) return RgbFrame{};
+    // Colour planes (1 and 2) may hold one row for several picture rows.
+    const int rowsPerChromaRow = 1 << descriptor->log2_chroma_h;
+    const int top = std::clamp(firstRow, 0, frame.height) / rowsPerChromaRow * rowsPerChromaRow;
+    const int height = frame.height - top;
+    const uint8_t* planes[AV_NUM_DATA_POINTERS] = {};
+    for (int i = 0; i < AV_NUM_DATA_POINTERS && frame.data[i]; ++i) {
+        const int planeTop = (i == 1 || i == 2) ? top / rowsPerChromaRow : top;
+        planes[i] = frame.data[i] + static_cast<std::ptrdiff_t>(planeTop) * frame.linesize[i];
+    }
     const std::unique_ptr<SwsContext, ScalerFreer> scaler(
-        sws_getContext(frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
-                       AV_PIX_FMT_RGB24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
-                       nullptr));
-    if (!scaler) return RgbFrame{};
+        sws_getContext(frame.width, height, format, frame.width, height, AV_PIX_FMT_RGB24,
+                       SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+    if (!scaler || height <= 0) return RgbFrame{};
     // Colour matrix and range as the stream declares them (HD streams use BT.709, JPEG full range).
     sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(frame.colorspace), IsFullRange(frame) ? 1 : 0,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    uint8_t* const planes[1] = {rgb.rgb.data()};
+    RgbFrame rgb{frame.width, height, std::vector<uint8_t>(static_cast<std::size_t>(frame.width) * height * 3)};
+    uint8_t* const output[1] = {rgb.rgb.data()};
     const int strides[1] = {frame.width * 3};
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    sws_scale(scaler.get(), planes, frame.linesize, 0, height, output, strides);
     return rgb;
 }
 

@@ -34,7 +34,9 @@ private:
     FramePtr frame_;
 };
 
-// The frame as 8-bit RGB, with the colour matrix and range the frame declares.
-RgbFrame ToRgb(const AVFrame& frame);
+// The frame as 8-bit RGB, with the colour matrix and range the frame declares: all of it, or its
+// rows from about `firstRow` down (from the nearest row above it where the colour planes start
+// a row too). Empty when the pixel format cannot be converted.
+RgbFrame ToRgb(const AVFrame& frame, int firstRow = 0);
 
 }  // namespace tessel::camera_sources

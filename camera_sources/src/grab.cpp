@@ -7,7 +7,6 @@
 #include "source_grabs.h"
 
 extern "C" {
-#include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
@@ -21,7 +20,6 @@ void PrepareLibraries() {
         // FFmpeg's own messages may quote the URL with its password; every failure is reported
         // through the grab's result instead.
         av_log_set_level(AV_LOG_QUIET);
-        avdevice_register_all();
         avformat_network_init();
     });
 }

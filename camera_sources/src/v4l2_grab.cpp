@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "checked_picture.h"
+#include "device_library.h"
 #include "ffmpeg_handles.h"
 #include "frame_decoder.h"
 #include "grab_failure.h"
@@ -34,6 +35,8 @@ void AskFormat(const std::optional<OfferedSize>& choice, const std::optional<Vid
 }  // namespace
 
 GrabResult GrabV4l2(const SourceDescription& source, const GrabSettings& settings, const Deadline& deadline) {
+    std::string problem;
+    if (!LoadDeviceLibrary(problem)) return Failed(GrabFailure::StreamError, problem);
     auto queried = QueryDevice(source.address, settings.videoSize);
     if (auto* failed = std::get_if<GrabResult>(&queried)) return std::move(*failed);
     const auto choice = ChooseCapture(std::get<DeviceOffers>(queried).sizes, settings.videoSize);
@@ -55,7 +58,6 @@ GrabResult GrabV4l2(const SourceDescription& source, const GrabSettings& setting
     const FormatContextPtr input(opened);
     const AVCodecParameters& parameters = *input->streams[0]->codecpar;
     const bool sendsJpeg = parameters.codec_id == AV_CODEC_ID_MJPEG;
-    std::string problem;
     const auto decoder = sendsJpeg ? nullptr : FrameDecoder::Open(parameters, problem);
     if (!sendsJpeg && !decoder) return Failed(GrabFailure::StreamError, problem);
 

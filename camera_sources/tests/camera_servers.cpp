@@ -128,7 +128,7 @@ std::unique_ptr<RtspServer> RtspServer::Start(const std::vector<std::string>& ar
 RtspViewer::RtspViewer(const std::string& url, int port)
     : process_(std::make_unique<ChildProcess>(
           std::vector<std::string>{"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport", "tcp", "-i", url,
-                                   "-f", "null", "-"},
+                                   "-c", "copy", "-f", "null", "-"},
           dir_ / "viewer.log")) {
     WaitFor([&] { return LoopbackSocketIn(port, "01"); }, *process_, dir_ / "viewer.log", "the RTSP viewer");
 }

@@ -71,7 +71,7 @@ private:
     std::unique_ptr<LoopbackServer> server_;
 };
 
-// Another client that keeps watching an RTSP stream (`ffmpeg -i URL -f null -`), as a camera's own
+// Another client that keeps watching an RTSP stream (`ffmpeg -i URL -c copy -f null -`), as a camera's own
 // recorder would: GStreamer's server stops a shared stream when its last client leaves and starts
 // it afresh, with a key frame, for the next; with a viewer the stream runs on between grabs.
 class RtspViewer {

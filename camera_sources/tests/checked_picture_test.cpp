@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "camera_servers.h"
+#include "jpeg_io.h"
 
 namespace tessel::camera_sources {
 namespace {
@@ -15,6 +16,33 @@ TEST(CheckedJpeg, KeepsAWholeJpegAsSent) {
     EXPECT_EQ(picture.bytes, jpeg);
     EXPECT_EQ(picture.width, 320);
     EXPECT_EQ(picture.height, 240);
+}
+
+// A JPEG whose lower rows are one colour: the decoder's green of a picture cut short, or red.
+std::vector<uint8_t> JpegWithBottom(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+    const std::vector<uint8_t> top = testing::SampleJpeg(width, height);
+    std::string problem;
+    pictrex::Image image = *pictrex::DecodeJpeg(top, problem);
+    for (int y = height * 2 / 3; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pixel = pictrex::PixelAt(image, x, y);
+            pixel[0] = r;
+            pixel[1] = g;
+            pixel[2] = b;
+        }
+    }
+    return pictrex::EncodeJpeg(image, 95);
+}
+
+TEST(CheckedJpeg, RefusesAWholeJpegWithTheGreenBottomOfAConcealedCut) {
+    // Odd sizes: the rows checked start where the halved colour rows start.
+    for (const auto& [width, height] : {std::pair{320, 240}, std::pair{65, 49}}) {
+        const GrabResult green = CheckedJpeg(JpegWithBottom(width, height, 0, 135, 0));
+        EXPECT_EQ(green.failure, GrabFailure::GreyFrame) << width << "x" << height << ": " << green.reason;
+        EXPECT_NE(green.reason.find("flat green"), std::string::npos) << green.reason;
+        const GrabResult red = CheckedJpeg(JpegWithBottom(width, height, 255, 0, 0));
+        EXPECT_TRUE(red) << width << "x" << height << ": " << red.reason;
+    }
 }
 
 TEST(CheckedJpeg, DropsPaddingAfterTheEndMarker) {
