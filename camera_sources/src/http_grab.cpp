@@ -95,6 +95,10 @@ GrabResult GrabHttp(const SourceDescription& source, const GrabSettings& setting
     AVIOContext* opened = nullptr;
     const int status = avio_open2(&opened, url.c_str(), AVIO_FLAG_READ, &interrupt, options.get());
     IoContextPtr io(opened);
+    if (status == AVERROR(EIO) && !deadline.Passed() && source.address.starts_with("https://")) {
+        return Failed(GrabFailure::StreamError,
+                      "stream error: no secure connection (the camera's certificate must be valid for its name)");
+    }
     if (status < 0) return FailedWithError(status, deadline, "HTTP", "waiting for the reply");
 
     const std::string type = ContentType(*io);

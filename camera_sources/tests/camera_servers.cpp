@@ -77,13 +77,19 @@ void LoopbackServer::Restart() {
 }
 
 std::unique_ptr<SnapshotServer> SnapshotServer::Start(std::string& skipReason) {
-    if (!Installed("/usr/sbin/nginx")) {
-        skipReason = "nginx is not installed (package nginx-light)";
+    if (!Installed("/usr/sbin/nginx") || !Installed("/usr/bin/openssl")) {
+        skipReason = "nginx or openssl is not installed (packages nginx-light, openssl)";
         return nullptr;
     }
     std::unique_ptr<SnapshotServer> server(new SnapshotServer());
     const std::filesystem::path d = server->dir_.path();
     const int port = FreeLoopbackPort();
+    server->securePort_ = FreeLoopbackPort();
+    const std::string certificate = "/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                                    "-addext subjectAltName=IP:127.0.0.1 -keyout " + (d / "key.pem").string() +
+                                    " -out " + (d / "certificate.pem").string() + " >/dev/null 2>&1";
+    if (std::system(certificate.c_str()) != 0) throw std::runtime_error("openssl made no certificate");
+    ::chmod((d / "key.pem").c_str(), 0644);
     std::filesystem::create_directories(d / "www/private");
     ::chmod((d / "www").c_str(), 0755);
     ::chmod((d / "www/private").c_str(), 0755);
@@ -93,7 +99,9 @@ std::unique_ptr<SnapshotServer> SnapshotServer::Start(std::string& skipReason) {
               "pid " + (d / "nginx.pid").string() + ";\nerror_log " + (d / "error.log").string() +
                   ";\nworker_processes 1;\nevents { worker_connections 64; }\nhttp {\n access_log off;\n"
                   " types { image/jpeg jpg; text/html html; }\n default_type application/octet-stream;\n"
-                  " server {\n  listen 127.0.0.1:" + std::to_string(port) + ";\n  root " + (d / "www").string() +
+                  " server {\n  listen 127.0.0.1:" + std::to_string(port) + ";\n  listen 127.0.0.1:" +
+                  std::to_string(server->securePort_) + " ssl;\n  ssl_certificate " + (d / "certificate.pem").string() +
+                  ";\n  ssl_certificate_key " + (d / "key.pem").string() + ";\n  root " + (d / "www").string() +
                   ";\n  location /private/ {\n   auth_basic camera;\n   auth_basic_user_file " +
                   (d / "htpasswd").string() + ";\n  }\n }\n}\n");
     server->server_ = std::make_unique<LoopbackServer>(
@@ -105,6 +113,10 @@ std::unique_ptr<SnapshotServer> SnapshotServer::Start(std::string& skipReason) {
 
 std::string SnapshotServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(server_->port()) + "/" + path;
+}
+
+std::string SnapshotServer::SecureUrl(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(securePort_) + "/" + path;
 }
 
 void SnapshotServer::Put(const std::string& path, const std::vector<uint8_t>& bytes) const {

@@ -37,7 +37,8 @@ private:
     std::unique_ptr<ChildProcess> process_;
 };
 
-// nginx serving the files of `www()` with /private/ behind basic authentication.
+// nginx serving the files of `www()` with /private/ behind basic authentication, over HTTP and
+// over HTTPS with a self-signed certificate.
 class SnapshotServer {
 public:
     static constexpr const char* kUser = "cam";
@@ -47,12 +48,14 @@ public:
     static std::unique_ptr<SnapshotServer> Start(std::string& skipReason);
 
     std::string Url(const std::string& path) const;
+    std::string SecureUrl(const std::string& path) const;
     void Put(const std::string& path, const std::vector<uint8_t>& bytes) const;
     LoopbackServer& process() { return *server_; }
 
 private:
     SnapshotServer() = default;
     ScratchDirectory dir_;
+    int securePort_ = 0;
     std::unique_ptr<LoopbackServer> server_;
 };
 

@@ -84,6 +84,15 @@ TEST_F(SnapshotGrab, FailsWithAReasonWhenTheReplyIsNoPicture) {
     }
 }
 
+// The camera's password would go to whoever answers: a certificate that cannot be verified
+// (here a self-signed one) ends the grab.
+TEST_F(SnapshotGrab, RefusesACertificateThatCannotBeVerified) {
+    const SourceCredentials right{testing::SnapshotServer::kUser, testing::SnapshotServer::kPassword};
+    const TimedGrab grab = GrabFrom(server_->SecureUrl("private/snapshot.jpg"), 5s, right);
+    EXPECT_EQ(grab.result.failure, GrabFailure::StreamError) << grab.result.reason;
+    EXPECT_NE(grab.result.reason.find("certificate"), std::string::npos) << grab.result.reason;
+}
+
 TEST_F(SnapshotGrab, AStoppedServerEndsTheGrabAtItsDeadlineAndTheNextGrabWorks) {
     server_->process().Pause();  // accepts connections (the kernel does), answers nothing
     const TimedGrab stalled = GrabFrom(server_->Url("snapshot.jpg"), 2s);
