@@ -115,7 +115,7 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
     std::string skipReason;
-    const auto rtsp = RtspServer::Start({"--continuous", "--size", "1920x1080", "--fps", "25", "--key-interval", "25",
+    const auto rtsp = CameraServer::Rtsp({"--continuous", "--size", "1920x1080", "--fps", "25", "--key-interval", "25",
                                          "--pattern", "ball"},
                                         skipReason);
     const auto http = SnapshotServer::Start(skipReason);

@@ -123,20 +123,6 @@ void SnapshotServer::Put(const std::string& path, const std::vector<uint8_t>& by
     WriteBytes(dir_ / ("www/" + path), bytes);
 }
 
-std::unique_ptr<RtspServer> RtspServer::Start(const std::vector<std::string>& arguments, std::string& skipReason) {
-    if (!Installed(kSystemPython) || !SystemPythonHasGStreamerServer()) {
-        skipReason = "GStreamer's RTSP server for python3 is missing (packages python3-gi, gir1.2-gst-rtsp-server-1.0)";
-        return nullptr;
-    }
-    std::unique_ptr<RtspServer> server(new RtspServer());
-    const int port = FreeLoopbackPort();
-    std::vector<std::string> argv = {kSystemPython, (kHere / "rtsp_test_server.py").string(), "--port",
-                                     std::to_string(port)};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    server->server_ = std::make_unique<LoopbackServer>(argv, server->dir_ / "server.log", port);
-    return server;
-}
-
 RtspViewer::RtspViewer(const std::string& url, int port)
     : process_(std::make_unique<ChildProcess>(
           std::vector<std::string>{"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport", "tcp", "-i", url,
@@ -145,35 +131,51 @@ RtspViewer::RtspViewer(const std::string& url, int port)
     WaitFor([&] { return LoopbackSocketIn(port, "01"); }, *process_, dir_ / "viewer.log", "the RTSP viewer");
 }
 
-std::unique_ptr<MjpegStreamServer> MjpegStreamServer::Start(std::string& skipReason) {
+void CameraServer::Launch(const std::vector<std::string>& argv, int port) {
+    server_ = std::make_unique<LoopbackServer>(argv, dir_ / "server.log", port);
+}
+
+std::unique_ptr<CameraServer> CameraServer::Rtsp(const std::vector<std::string>& arguments, std::string& skipReason) {
+    if (!Installed(kSystemPython) || !SystemPythonHasGStreamerServer()) {
+        skipReason = "GStreamer's RTSP server for python3 is missing (packages python3-gi, gir1.2-gst-rtsp-server-1.0)";
+        return nullptr;
+    }
+    std::unique_ptr<CameraServer> server(new CameraServer("rtsp://127.0.0.1:", "/camera"));
+    const int port = FreeLoopbackPort();
+    std::vector<std::string> argv = {kSystemPython, (kHere / "rtsp_test_server.py").string(), "--port",
+                                     std::to_string(port)};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    server->Launch(argv, port);
+    return server;
+}
+
+std::unique_ptr<CameraServer> CameraServer::MjpegStream(std::string& skipReason) {
     if (!Installed("/usr/bin/ffmpeg")) {
         skipReason = "ffmpeg is not installed (package ffmpeg)";
         return nullptr;
     }
-    std::unique_ptr<MjpegStreamServer> server(new MjpegStreamServer());
+    std::unique_ptr<CameraServer> server(new CameraServer("http://127.0.0.1:", "/"));
     const int port = FreeLoopbackPort();
-    server->server_ = std::make_unique<LoopbackServer>(
-        std::vector<std::string>{"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
-                                 "testsrc2=size=640x480:rate=10", "-q:v", "4", "-f", "mpjpeg", "-content_type",
-                                 "multipart/x-mixed-replace;boundary=ffmpeg", "-listen", "1",
-                                 "http://127.0.0.1:" + std::to_string(port) + "/"},
-        server->dir_ / "server.log", port);
+    server->Launch({"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+                    "testsrc2=size=640x480:rate=10", "-q:v", "4", "-f", "mpjpeg", "-content_type",
+                    "multipart/x-mixed-replace;boundary=ffmpeg", "-listen", "1",
+                    "http://127.0.0.1:" + std::to_string(port) + "/"},
+                   port);
     return server;
 }
 
-std::unique_ptr<FaultyServer> FaultyServer::Start(const std::string& mode, const std::vector<uint8_t>& jpeg,
-                                                  std::string& skipReason) {
+std::unique_ptr<CameraServer> CameraServer::Faulty(const std::string& mode, const std::vector<uint8_t>& jpeg,
+                                                   std::string& skipReason) {
     if (!Installed(kSystemPython)) {
         skipReason = "python3 is not installed";
         return nullptr;
     }
-    std::unique_ptr<FaultyServer> server(new FaultyServer());
+    std::unique_ptr<CameraServer> server(new CameraServer("http://127.0.0.1:", "/"));
     WriteBytes(server->dir_ / "picture.jpg", jpeg);
     const int port = FreeLoopbackPort();
-    server->server_ = std::make_unique<LoopbackServer>(
-        std::vector<std::string>{kSystemPython, (kHere / "faulty_http_server.py").string(), std::to_string(port), mode,
-                                 (server->dir_ / "picture.jpg").string()},
-        server->dir_ / "server.log", port);
+    server->Launch({kSystemPython, (kHere / "faulty_http_server.py").string(), std::to_string(port), mode,
+                    (server->dir_ / "picture.jpg").string()},
+                   port);
     return server;
 }
 

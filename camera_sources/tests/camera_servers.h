@@ -23,6 +23,8 @@ public:
     LoopbackServer(std::vector<std::string> argv, std::filesystem::path log, int port);
 
     int port() const { return port_; }
+    std::string Log() const { return ReadFile(log_); }  // what it printed
+    void Signal(int signal) const { process_->Signal(signal); }
     void Pause() const { process_->Signal(SIGSTOP); }
     void Resume() const { process_->Signal(SIGCONT); }
     void Stop() { process_.reset(); }
@@ -59,18 +61,28 @@ private:
     std::unique_ptr<LoopbackServer> server_;
 };
 
-// GStreamer's RTSP server with a live test picture at rtsp://127.0.0.1:PORT/camera;
-// `arguments` are those of rtsp_test_server.py (--codec, --pattern, --switch-after, ...).
-class RtspServer {
+// A camera server on loopback, in a scratch directory of its own.
+class CameraServer {
 public:
-    static std::unique_ptr<RtspServer> Start(const std::vector<std::string>& arguments, std::string& skipReason);
+    // GStreamer's RTSP server with a live test picture at rtsp://127.0.0.1:PORT/camera;
+    // `arguments` are those of rtsp_test_server.py (--codec, --pattern, --continuous, ...).
+    static std::unique_ptr<CameraServer> Rtsp(const std::vector<std::string>& arguments, std::string& skipReason);
+    // `ffmpeg -re ... -f mpjpeg -listen 1`: an MJPEG stream of a 640×480 test picture for one client.
+    static std::unique_ptr<CameraServer> MjpegStream(std::string& skipReason);
+    // faulty_http_server.py in `mode` (cut-stream, stalled-stream, short-snapshot), breaking off `jpeg`.
+    static std::unique_ptr<CameraServer> Faulty(const std::string& mode, const std::vector<uint8_t>& jpeg,
+                                                std::string& skipReason);
 
-    std::string Url() const { return "rtsp://127.0.0.1:" + std::to_string(server_->port()) + "/camera"; }
+    std::string Url() const { return prefix_ + std::to_string(server_->port()) + path_; }
     LoopbackServer& process() { return *server_; }
 
 private:
-    RtspServer() = default;
+    CameraServer(std::string prefix, std::string path) : prefix_(std::move(prefix)), path_(std::move(path)) {}
+    void Launch(const std::vector<std::string>& argv, int port);
+
     ScratchDirectory dir_;
+    std::string prefix_;  // the URL up to the port
+    std::string path_;
     std::unique_ptr<LoopbackServer> server_;
 };
 
@@ -85,33 +97,6 @@ public:
 private:
     ScratchDirectory dir_;
     std::unique_ptr<ChildProcess> process_;
-};
-
-// `ffmpeg -re ... -f mpjpeg -listen 1`: an MJPEG stream of a 640×480 test picture for one client.
-class MjpegStreamServer {
-public:
-    static std::unique_ptr<MjpegStreamServer> Start(std::string& skipReason);
-
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(server_->port()) + "/"; }
-
-private:
-    MjpegStreamServer() = default;
-    ScratchDirectory dir_;
-    std::unique_ptr<LoopbackServer> server_;
-};
-
-// faulty_http_server.py in `mode` (cut-stream, stalled-stream, short-snapshot), breaking off `jpeg`.
-class FaultyServer {
-public:
-    static std::unique_ptr<FaultyServer> Start(const std::string& mode, const std::vector<uint8_t>& jpeg,
-                                               std::string& skipReason);
-
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(server_->port()) + "/"; }
-
-private:
-    FaultyServer() = default;
-    ScratchDirectory dir_;
-    std::unique_ptr<LoopbackServer> server_;
 };
 
 // Debian's own python3 (with GStreamer's bindings), not whichever python3 comes first on PATH.

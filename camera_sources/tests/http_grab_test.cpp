@@ -112,7 +112,7 @@ TEST_F(SnapshotGrab, AGoneServerIsRefusedAndTheNextGrabWorksOnceItIsBack) {
 
 TEST(MjpegStreamGrab, TakesTheFirstFrameOfAStream) {
     std::string skipReason;
-    const auto server = testing::MjpegStreamServer::Start(skipReason);
+    const auto server = testing::CameraServer::MjpegStream(skipReason);
     if (!server) GTEST_SKIP() << skipReason;
     const TimedGrab grab = GrabFrom(server->Url(), 10s);
     ASSERT_TRUE(grab.result) << grab.result.reason;
@@ -136,7 +136,7 @@ TEST(FaultyCameraGrab, AFrameBrokenOffIsAFailedGrabInTime) {
     };
     for (const Case& c : cases) {
         std::string skipReason;
-        const auto server = testing::FaultyServer::Start(c.mode, jpeg, skipReason);
+        const auto server = testing::CameraServer::Faulty(c.mode, jpeg, skipReason);
         if (!server) GTEST_SKIP() << skipReason;
         const TimedGrab grab = GrabFrom(server->Url(), 2s);
         EXPECT_EQ(grab.result.failure, c.failure) << c.mode << ": " << grab.result.reason;

@@ -2,21 +2,22 @@
 """An RTSP server for the camera tests: GStreamer's RTSP server with a live test picture.
 
     rtsp_test_server.py --port PORT [--codec h264|h265] [--size WxH] [--fps N] [--key-interval FRAMES]
-                        [--pattern NAME] [--switch-after SECONDS --switch-to NAME] [--user U --password P]
+                        [--pattern NAME] [--switch-to NAME] [--user U --password P]
                         [--continuous]
 
 Serves rtsp://127.0.0.1:PORT/camera. The media is shared by all clients and keeps running, as a
-camera's stream does: a client joins wherever the stream is. With --switch-after the picture's
-pattern (a videotestsrc pattern name such as red, blue, smpte) changes that many seconds after the
-server started, for clients joining before and after. With --user/--password clients must log in
+camera's stream does: a client joins wherever the stream is. With --switch-to the picture's
+pattern (a videotestsrc pattern name such as red, blue, smpte) changes to that one on SIGUSR1,
+for the running stream and later ones; "switched" is printed once it has. With --user/--password
+clients must log in
 (basic authentication). GStreamer's server restarts a stream's encoder (a seek to the start)
 for each client that joins, which hands every client a key frame at once; with --continuous the
 stream runs on as a camera's does, with key frames only at the encoder's interval (the stream
 says it cannot seek). Prints "ready" once it listens.
 """
 import argparse
+import signal
 import sys
-import time
 
 import gi
 
@@ -46,21 +47,15 @@ def main():
     parser.add_argument("--fps", type=int, default=25)
     parser.add_argument("--key-interval", type=int, default=25)
     parser.add_argument("--pattern", default="smpte")
-    parser.add_argument("--switch-after", type=float)
-    parser.add_argument("--switch-to", default="blue")
+    parser.add_argument("--switch-to")
     parser.add_argument("--user")
     parser.add_argument("--password")
     parser.add_argument("--continuous", action="store_true")
     args = parser.parse_args()
 
     Gst.init(None)
-    started = time.monotonic()
     sources = []  # the videotestsrc of every media made so far
-
-    def current_pattern():
-        if args.switch_after is not None and time.monotonic() - started >= args.switch_after:
-            return args.switch_to
-        return args.pattern
+    pattern = [args.pattern]
 
     def not_seekable(_pad, info):
         # A seeking query answered without details says "not seekable".
@@ -71,15 +66,17 @@ def main():
     def configure(_factory, media):
         element = media.get_element()
         source = element.get_by_name("source")
-        source.set_property("pattern", current_pattern())
+        source.set_property("pattern", pattern[0])
         sources.append(source)
         if args.continuous:
             element.get_by_name("encoder").get_static_pad("src").add_probe(Gst.PadProbeType.QUERY_UPSTREAM, not_seekable)
 
     def switch():
+        pattern[0] = args.switch_to
         for source in sources:
             source.set_property("pattern", args.switch_to)
-        return GLib.SOURCE_REMOVE
+        print("switched", flush=True)
+        return GLib.SOURCE_CONTINUE
 
     server = GstRtspServer.RTSPServer()
     server.set_address("127.0.0.1")
@@ -99,11 +96,11 @@ def main():
             "camera, media.factory.access=(boolean)true, media.factory.construct=(boolean)true"))
         factory.set_permissions(permissions)
     server.get_mount_points().add_factory("/camera", factory)
+    if args.switch_to:
+        GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, switch)
     if server.attach(None) == 0:
         print("cannot listen on port", args.port, file=sys.stderr)
         return 1
-    if args.switch_after is not None:
-        GLib.timeout_add(int(args.switch_after * 1000), switch)
     print("ready", flush=True)
     GLib.MainLoop().run()
     return 0
