@@ -14,14 +14,8 @@
 #include "host_lookup.h"
 #include "source_grabs.h"
 
-
 namespace tessel::camera_sources {
 namespace {
-
-struct OpenedStream {
-    FormatContextPtr input;
-    int videoIndex = -1;
-};
 
 bool IsIntraOnly(AVCodecID codec) {
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec);

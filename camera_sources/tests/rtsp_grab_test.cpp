@@ -61,6 +61,17 @@ TEST(RtspGrab, TheFrameIsMadeAfterTheGrabBegan) {
     EXPECT_TRUE(IsBlue(MiddleColour(*after.result.picture)));
 }
 
+// Every key frame arrives in two incomplete halves; the decoder would conceal the missing half.
+TEST(RtspGrab, AKeyFrameThatDoesNotDecodeWholeIsRefused) {
+    std::string skipReason;
+    const auto server = testing::CameraServer::Rtsp({"--split-key-frames"}, skipReason);
+    if (!server) GTEST_SKIP() << skipReason;
+    const TimedGrab grab = GrabFrom(server->Url(), 3s);
+    EXPECT_EQ(grab.result.failure, GrabFailure::IncompleteFrame) << grab.result.reason;
+    EXPECT_NE(grab.result.reason.find("concealed"), std::string::npos) << grab.result.reason;
+    EXPECT_LT(grab.took, 3s + kDeadlineSlack);
+}
+
 TEST(RtspGrab, LogsInWithCredentials) {
     std::string skipReason;
     const auto server =

@@ -3,7 +3,7 @@
 
     rtsp_test_server.py --port PORT [--codec h264|h265] [--size WxH] [--fps N] [--key-interval FRAMES]
                         [--pattern NAME] [--switch-to NAME] [--user U --password P]
-                        [--continuous]
+                        [--continuous] [--split-key-frames]
 
 Serves rtsp://127.0.0.1:PORT/camera. The media is shared by all clients and keeps running, as a
 camera's stream does: a client joins wherever the stream is. With --switch-to the picture's
@@ -13,7 +13,10 @@ clients must log in
 (basic authentication). GStreamer's server restarts a stream's encoder (a seek to the start)
 for each client that joins, which hands every client a key frame at once; with --continuous the
 stream runs on as a camera's does, with key frames only at the encoder's interval (the stream
-says it cannot seek). Prints "ready" once it listens.
+says it cannot seek). With --split-key-frames every picture is encoded in two slices and the
+payloader repeats the parameter sets before each slice (config-interval=-1), which a receiver
+must take as the start of a new picture: each key frame arrives as two incomplete halves, a
+sender fault met in the wild. Prints "ready" once it listens.
 """
 import argparse
 import signal
@@ -30,7 +33,11 @@ def pipeline(args):
     width, height = args.size.split("x")
     source = (f"videotestsrc name=source is-live=true pattern={args.pattern} "
               f"! video/x-raw,width={width},height={height},framerate={args.fps}/1 ! videoconvert ")
-    if args.codec == "h264":
+    # The encoders repeat the parameter sets before each key frame themselves (config-interval=0).
+    if args.codec == "h264" and args.split_key_frames:
+        encoder = (f"! x264enc name=encoder tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
+                   "threads=2 sliced-threads=true ! rtph264pay name=pay0 pt=96 config-interval=-1")
+    elif args.codec == "h264":
         encoder = (f"! x264enc name=encoder tune=zerolatency speed-preset=ultrafast key-int-max={args.key_interval} "
                    "! rtph264pay name=pay0 pt=96 config-interval=0")
     else:
@@ -51,6 +58,7 @@ def main():
     parser.add_argument("--user")
     parser.add_argument("--password")
     parser.add_argument("--continuous", action="store_true")
+    parser.add_argument("--split-key-frames", action="store_true")
     args = parser.parse_args()
 
     Gst.init(None)
