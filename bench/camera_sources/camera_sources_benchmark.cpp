@@ -3,7 +3,10 @@
 //         server on loopback, running on as a camera's stream does (another client watches it):
 //         grab_tool against `ffmpeg -rtsp_transport tcp -i URL -frames:v 1 f.jpg`
 //   HTTP  a 1920×1080 JPEG snapshot from nginx on loopback: grab_tool against `curl -o f.jpg URL`
-// Each command runs ROUNDS times (default 7), alternating; printed are the median and the worst
+// Each command runs ROUNDS times (default 7), alternating, each after a pause of a random fraction
+// of a second: a command that ends just after a key frame would otherwise make the next one start
+// at the same point of the stream every time and wait almost a whole second for the next key
+// frame. Printed are the median and the worst
 // wall time and the largest peak resident memory of each, and the ratios of the medians. Also
 // the median of the same grabs as library calls in a running process (as the station daemon
 // makes them, with the FFmpeg libraries loaded once), which shows what of grab_tool's time is
@@ -14,8 +17,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -34,8 +39,15 @@ struct Run {
     bool ok = false;
 };
 
-// Runs `argv` with its output discarded; its wall time and peak resident memory.
+// A pause of 0 to 1 s, the same series in every run of the benchmark.
+void PauseAtRandom() {
+    static std::mt19937 random(4711);
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 999)(random)));
+}
+
+// Runs `argv` with its output discarded, after a random pause; its wall time and peak resident memory.
 Run Measure(const std::vector<std::string>& argv) {
+    PauseAtRandom();
     std::vector<char*> arguments;
     for (const auto& a : argv) arguments.push_back(const_cast<char*>(a.c_str()));
     arguments.push_back(nullptr);
@@ -91,9 +103,10 @@ void Print(const Summary& ours, const Summary& theirs) {
                 static_cast<double>(ours.PeakKilobytes()) / static_cast<double>(theirs.PeakKilobytes()));
 }
 
-// One grab and its JPEG bytes in this process; seconds.
+// One grab and its JPEG bytes in this process, after a random pause; seconds.
 double GrabInProcess(const std::string& url) {
     namespace cs = tessel::camera_sources;
+    PauseAtRandom();
     std::string error;
     const auto source = cs::ParseSource(url, error);
     cs::GrabSettings settings;
