@@ -1,18 +1,14 @@
 #include "day_build.h"
 
 #include <optional>
-#include <random>
-#include <stdexcept>
 #include <vector>
-
-#include <cstdio>
-#include <unistd.h>
 
 #include "archive.h"
 #include "day_lists.h"
 #include "directory_lock.h"
 #include "jpeg_io.h"
 #include "keogram.h"
+#include "replacement_file.h"
 #include "settings.h"
 #include "video_encoder.h"
 #include "web_directory.h"
@@ -27,54 +23,6 @@ constexpr std::size_t kLargestPicture = 64 * 1024 * 1024;
 // Each keogram column is another moment: colour is kept at full resolution so that it does not
 // bleed between neighbouring columns.
 constexpr int kKeogramQuality = 90;
-
-// A new file under a temporary name (".<name>.XXXXXX") in a folder, removed on destruction unless
-// it was renamed over `name`.
-class TemporaryFile {
-public:
-    TemporaryFile(const WebDirectory& folder, const std::string& name) : folder_(folder), name_(name) {
-        std::random_device random;
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        for (int attempt = 0; attempt < 100 && !file_.valid(); ++attempt) {
-            std::string candidate = "." + name + ".";
-            for (int i = 0; i < 6; ++i) candidate += kLetters[random() % (sizeof kLetters - 1)];
-            try {
-                file_ = folder.OpenForWriting(candidate, WriteMode::CreateNew);
-                temporary_ = candidate;
-            } catch (const FileError&) {
-                if (attempt == 99) throw;
-            }
-        }
-    }
-    ~TemporaryFile() {
-        if (!temporary_.empty()) {
-            try {
-                folder_.RemoveRegularFile(temporary_);
-            } catch (const FileError&) {
-                // Left for the web directory's sweep of stale temporaries.
-            }
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    int descriptor() const { return file_.get(); }
-
-    // Flushes the finished file to disk and renames it over `name`.
-    void Publish() {
-        if (::fsync(file_.get()) != 0 || !file_.Close() ||
-            ::renameat(folder_.descriptor(), temporary_.c_str(), folder_.descriptor(), name_.c_str()) != 0) {
-            throw FileError("cannot put " + (folder_.path() / name_).string() + " in place");
-        }
-        temporary_.clear();
-    }
-
-private:
-    const WebDirectory& folder_;
-    std::string name_;
-    std::string temporary_;
-    FileDescriptor file_;
-};
 
 struct ReadPicture {
     std::string bytes;
@@ -113,7 +61,7 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
 
         const VideoFormat format = FrameSizeFor(first->middle.pictureWidth, first->middle.pictureHeight, fps,
                                                 static_cast<int>(pictures.size()));
-        TemporaryFile video(days, pictrex::VideoFileName(request.day));
+        ReplacementFile video(days, pictrex::VideoFileName(request.day));
         VideoEncoder encoder(request.ffmpeg, format, video.descriptor());
         Keogram keogram;
         std::size_t skipped = firstIndex;
