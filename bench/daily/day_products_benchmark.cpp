@@ -18,9 +18,9 @@
 
 #include "archive.h"
 #include "day_lists.h"
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 #include "stamp.h"
-#include "thumbnail.h"
+#include "imaging/thumbnail.h"
 #include "web_directory.h"
 
 namespace {
@@ -43,7 +43,7 @@ std::string DayOf(int index) {
 void MakeArchive(const std::filesystem::path& archive, int pictures, int lastDayPictures) {
     std::filesystem::create_directories(archive / "days");
     std::filesystem::create_directories(archive / "thumbs");
-    const std::vector<uint8_t> tiny = pictrex::EncodeJpeg(pictrex::BlankImage(8, 8), 50);
+    const std::vector<uint8_t> tiny = imaging::EncodeJpeg(imaging::BlankImage(8, 8), 50);
     const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
     const tessel::WebDirectory daysFolder = tessel::WebDirectory::Open(archive / "days");
     archiveFolder.ReplaceAtomically("tiny.jpg", tiny);
@@ -95,9 +95,9 @@ int main(int argc, char** argv) {
     const double setupSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const std::string lastDay = pictrex::DayLists(archive).Days().back().day;
 
-    pictrex::Image picture = pictrex::BlankImage(width, height);
+    imaging::Image picture = imaging::BlankImage(width, height);
     for (std::size_t i = 0; i < picture.rgb.size(); ++i) picture.rgb[i] = static_cast<uint8_t>((i * 7919) % 251);
-    const std::vector<uint8_t> jpeg = pictrex::EncodeJpeg(picture, 85);
+    const std::vector<uint8_t> jpeg = imaging::EncodeJpeg(picture, 85);
 
     // Wall time, and this process's CPU time, which a machine shared with other work disturbs less.
     const auto cpuMs = [] {
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
             started = std::chrono::steady_clock::now();
             pictrex::ArchivePicture(archiveFolder, stamp, jpeg);
             if (withDayProducts) {
-                pictrex::WriteThumbnail(archive, stamp, picture);
+                pictrex::WriteThumbnail(archive, stamp, imaging::ThumbnailJpeg(picture));
                 lists.Add(stamp);
             }
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();

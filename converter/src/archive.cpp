@@ -9,7 +9,6 @@
 
 #include "child_process.h"
 #include "program_lookup.h"
-#include "thumbnail.h"
 
 namespace pictrex {
 namespace {
@@ -31,6 +30,13 @@ tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory) {
 
 void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg) {
     archive.ReplaceAtomically(stamp.digits() + ".jpg", jpeg);
+}
+
+void WriteThumbnail(const std::filesystem::path& archiveDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg) {
+    using tessel::DirectoryLinks;
+    tessel::WebDirectory::Open(archiveDirectory, DirectoryLinks::FollowIfOwned)
+        .Subdirectory(kThumbsDirectory, DirectoryLinks::FollowIfOwned, true)
+        .ReplaceAtomically(stamp.digits() + ".jpg", jpeg);
 }
 
 int RemoveStalePictureTemporaries(const tessel::WebDirectory& archive, std::chrono::seconds age) {

@@ -26,6 +26,13 @@ tessel::WebDirectory OpenArchive(const tessel::WebDirectory& webDirectory);
 // Writes <stamp>.jpg into the archive atomically. Throws tessel::FileError.
 void ArchivePicture(const tessel::WebDirectory& archive, const Stamp& stamp, std::span<const uint8_t> jpeg);
 
+// The archive's thumbnails: thumbs/<stamp>.jpg, a small copy of each archived picture for the gallery.
+inline constexpr const char* kThumbsDirectory = "thumbs";
+
+// Writes the thumbnail `jpeg` of the picture `stamp` atomically as
+// <archiveDirectory>/thumbs/<stamp>.jpg, creating the folder when missing. Throws tessel::FileError.
+void WriteThumbnail(const std::filesystem::path& archiveDirectory, const Stamp& stamp, std::span<const uint8_t> jpeg);
+
 // Removes temporary files of archived pictures (".<stamp>.jpg.XXXXXX") whose last change is older
 // than `age`, left by a killed run. Returns how many were removed.
 int RemoveStalePictureTemporaries(const tessel::WebDirectory& archive, std::chrono::seconds age);

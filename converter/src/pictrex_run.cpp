@@ -7,24 +7,26 @@
 
 #include "archive.h"
 #include "arguments.h"
-#include "banner.h"
 #include "caption_text.h"
 #include "daily_launch.h"
 #include "day_lists.h"
 #include "directory_lock.h"
 #include "exit_codes.h"
 #include "file_error.h"
-#include "jpeg_io.h"
+#include "imaging/banner.h"
+#include "imaging/jpeg_io.h"
+#include "imaging/thumbnail.h"
 #include "off_picture.h"
 #include "publication.h"
 #include "raw_conversion.h"
 #include "run_log.h"
 #include "settings.h"
-#include "thumbnail.h"
 #include "upload_spool.h"
 
 namespace pictrex {
 namespace {
+
+using imaging::Image;
 
 struct Failure {
     int exitCode;
@@ -91,7 +93,7 @@ private:
         Image image = ConvertRaw(std::get<RawPicture>(read));
         const CaptionText caption = ReadCaption(dir_);
         if (!caption.problem.empty()) notes_.push_back("no caption: " + caption.problem);
-        if (settings_.banner) DrawBanner(image, {caption.text, invocation_.stamp.DisplayText()}, Font());
+        if (settings_.banner) imaging::DrawBanner(image, {caption.text, invocation_.stamp.DisplayText()}, Font());
         const std::vector<uint8_t> jpeg = Encode(image);
 
         PublishIfLatest(jpeg, {invocation_.stamp, false, caption.text});
@@ -125,21 +127,21 @@ private:
 
     // The published picture, or nothing (noted when it was refused or could not be decoded).
     std::optional<Image> PublishedPicture() {
-        const tessel::FileRead read = dir_.Read(kWebImageName, kLargestJpegFile);
+        const tessel::FileRead read = dir_.Read(kWebImageName, imaging::kLargestJpegFile);
         if (!read.ok) {
             if (!read.missing) notes_.push_back(read.error);
             return std::nullopt;
         }
         std::string problem;
-        auto image = DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()), problem);
+        auto image = imaging::DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()), problem);
         if (!image) notes_.push_back(std::string(kWebImageName) + " not used: " + problem);
         return image;
     }
 
     std::vector<uint8_t> Encode(const Image& image) const {
         try {
-            return EncodeJpeg(image, settings_.jpegQuality);
-        } catch (const JpegError& e) {
+            return imaging::EncodeJpeg(image, settings_.jpegQuality);
+        } catch (const imaging::JpegError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
     }
@@ -197,7 +199,7 @@ private:
     std::optional<Failure> RecordByDay(const Image& image, const std::vector<Stamp>& expired) {
         try {
             const DayLists days(dir_.path() / kArchiveDirectory);
-            WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, image);
+            WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, Thumbnail(image));
             if (const auto finishedDay = days.Add(invocation_.stamp)) {
                 notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_.path(),
                                                    *finishedDay));
@@ -214,15 +216,24 @@ private:
         return std::nullopt;
     }
 
+    // The picture's thumbnail; a failure to encode it counts as a failure to write it.
+    std::vector<uint8_t> Thumbnail(const Image& image) const {
+        try {
+            return imaging::ThumbnailJpeg(image);
+        } catch (const imaging::JpegError& e) {
+            throw tessel::FileError("thumbnail of " + invocation_.stamp.digits() + ": " + e.what());
+        }
+    }
+
     // The banner font, loaded on first use; nothing (noted in the log) when no font opens.
-    TextRenderer* Font() {
+    imaging::TextRenderer* Font() {
         if (!fontLoaded_) {
             fontLoaded_ = true;
             std::vector<std::filesystem::path> candidates;
             if (!settings_.fontFile.empty()) candidates.emplace_back(settings_.fontFile);
             candidates.insert(candidates.end(), environment_.fontFiles.begin(), environment_.fontFiles.end());
             std::string why;
-            font_ = TextRenderer::Load(candidates, why);
+            font_ = imaging::TextRenderer::Load(candidates, why);
             if (!font_) {
                 notes_.push_back("banner without text (" + why + ")");
                 return nullptr;
@@ -242,7 +253,7 @@ private:
     std::vector<std::string> notes_;
     std::vector<std::string> published_;
     bool fontLoaded_ = false;
-    std::unique_ptr<TextRenderer> font_;
+    std::unique_ptr<imaging::TextRenderer> font_;
 };
 
 }  // namespace

@@ -58,7 +58,7 @@ std::string WebDirectory::StorePicture(const std::string& stamp, rawformat::Reso
     return name;
 }
 
-double MeanLevel(const Image& image) {
+double MeanLevel(const imaging::Image& image) {
     return std::accumulate(image.rgb.begin(), image.rgb.end(), 0.0) / static_cast<double>(image.rgb.size());
 }
 

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "image.h"
+#include "imaging/image.h"
+#include "rawformat/raw_layout.h"
 
 namespace pictrex::testing {
 
@@ -36,6 +37,6 @@ private:
 };
 
 // Mean of all components of a picture.
-double MeanLevel(const Image& image);
+double MeanLevel(const imaging::Image& image);
 
 }  // namespace pictrex::testing

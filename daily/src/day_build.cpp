@@ -6,7 +6,7 @@
 #include "archive.h"
 #include "day_lists.h"
 #include "directory_lock.h"
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 #include "keogram.h"
 #include "replacement_file.h"
 #include "settings.h"
@@ -26,13 +26,13 @@ constexpr int kKeogramQuality = 90;
 
 struct ReadPicture {
     std::string bytes;
-    pictrex::JpegColumn middle;
+    imaging::JpegColumn middle;
 };
 
 std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& picture) {
     FileRead file = archive.Read(picture.stamp + ".jpg", kLargestPicture);
     if (!file.ok) return std::nullopt;
-    auto middle = pictrex::DecodeJpegMiddleColumn(
+    auto middle = imaging::DecodeJpegMiddleColumn(
         std::span(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size()));
     if (!middle) return std::nullopt;
     return ReadPicture{std::move(file.bytes), std::move(*middle)};
@@ -79,7 +79,7 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         if (const std::string failure = encoder.Finish(); !failure.empty()) return {Result::Failed, failure};
 
         const std::vector<uint8_t> keogramJpeg =
-            pictrex::EncodeJpeg(keogram.Render(), kKeogramQuality, pictrex::Chroma::Full);
+            imaging::EncodeJpeg(keogram.Render(), kKeogramQuality, imaging::Chroma::Full);
         video.Publish();
         days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
         {

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "image.h"
+#include "imaging/image.h"
 
-namespace pictrex {
+namespace imaging {
 
 struct TextColour {
     uint8_t red, green, blue;
@@ -55,4 +55,4 @@ std::vector<std::filesystem::path> DefaultFontFiles();
 // Unicode code points of UTF-8 text; malformed bytes become U+FFFD.
 std::vector<char32_t> DecodeUtf8(std::string_view text);
 
-}  // namespace pictrex
+}  // namespace imaging

@@ -1,4 +1,4 @@
-// JPEG encoding of the web image and decoding of a published one (libjpeg).
+// JPEG files of pictures (libjpeg): encoding, and decoding within fixed size limits.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "image.h"
+#include "imaging/image.h"
 
-namespace pictrex {
+namespace imaging {
 
 struct JpegError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -26,8 +26,8 @@ enum class Chroma {
 // The picture as a baseline JPEG file of the given quality (1..100). Throws JpegError.
 std::vector<uint8_t> EncodeJpeg(const Image& image, int quality, Chroma chroma = Chroma::Halved);
 
-// A published picture is small: larger JPEG files, or ones declaring more pixels on a side, are
-// not decoded (the camera-off picture then falls back to the plain card).
+// The pictures read back are small: larger JPEG files, or ones declaring more pixels on a side,
+// are not decoded.
 inline constexpr std::size_t kLargestJpegFile = 4 * 1024 * 1024;
 inline constexpr unsigned kLargestDecodedSide = 4096;
 
@@ -49,4 +49,4 @@ struct JpegColumn {
 // small fraction of the work of decoding the whole picture). Nothing when it is not a whole JPEG.
 std::optional<JpegColumn> DecodeJpegMiddleColumn(std::span<const uint8_t> jpeg);
 
-}  // namespace pictrex
+}  // namespace imaging

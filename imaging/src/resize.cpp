@@ -1,10 +1,10 @@
-#include "resize.h"
+#include "imaging/resize.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-namespace pictrex {
+namespace imaging {
 namespace {
 
 // For one output coordinate: the two source coordinates it lies between and the second's weight
@@ -65,4 +65,4 @@ Image ResizeLinear(Image source, int width, int height) {
     return ResizeColumns(ResizeRows(std::move(source), width), height);
 }
 
-}  // namespace pictrex
+}  // namespace imaging

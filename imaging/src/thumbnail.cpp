@@ -1,12 +1,11 @@
-#include "thumbnail.h"
+#include "imaging/thumbnail.h"
 
 #include <algorithm>
 
-#include "jpeg_io.h"
-#include "resize.h"
-#include "web_directory.h"
+#include "imaging/jpeg_io.h"
+#include "imaging/resize.h"
 
-namespace pictrex {
+namespace imaging {
 namespace {
 
 constexpr int kThumbnailQuality = 75;
@@ -38,15 +37,6 @@ Image MakeThumbnail(const Image& picture, int width) {
     return ResizeLinear(std::move(reduced), width, height);
 }
 
-void WriteThumbnail(const std::filesystem::path& archiveDirectory, const Stamp& stamp, const Image& picture) {
-    using tessel::DirectoryLinks;
-    const tessel::WebDirectory thumbs = tessel::WebDirectory::Open(archiveDirectory, DirectoryLinks::FollowIfOwned)
-                                            .Subdirectory(kThumbsDirectory, DirectoryLinks::FollowIfOwned, true);
-    try {
-        thumbs.ReplaceAtomically(stamp.digits() + ".jpg", EncodeJpeg(MakeThumbnail(picture), kThumbnailQuality));
-    } catch (const JpegError& e) {
-        throw tessel::FileError(std::string("thumbnail of ") + stamp.digits() + ": " + e.what());
-    }
-}
+std::vector<uint8_t> ThumbnailJpeg(const Image& picture) { return EncodeJpeg(MakeThumbnail(picture), kThumbnailQuality); }
 
-}  // namespace pictrex
+}  // namespace imaging

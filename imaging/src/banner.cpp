@@ -1,9 +1,9 @@
-#include "banner.h"
+#include "imaging/banner.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace pictrex {
+namespace imaging {
 namespace {
 
 constexpr double kStripShare = 0.06;  // of the picture's height
@@ -45,4 +45,4 @@ void DrawBanner(Image& image, const BannerText& text, TextRenderer* font) {
     }
 }
 
-}  // namespace pictrex
+}  // namespace imaging

@@ -1,5 +1,6 @@
 // Fitting the caption to the strip: the result is the longest start of the text, in whole
-// characters, that fits with an ellipsis after it, for any length of caption.
+// characters, that fits with an ellipsis after it, for any length of caption; and the decoding of
+// UTF-8 that the fitting and the drawing rely on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "text_renderer.h"
+#include "imaging/text_renderer.h"
 
-namespace pictrex {
+namespace imaging {
 namespace {
 
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
@@ -107,5 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"Message32767", Repeat("\xC3\xA9", 32767), 460}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Utf8Test, DecodesAndReplacesMalformedBytes) {
+    EXPECT_EQ(DecodeUtf8("a\xC3\xBC\xE2\x98\x80"), (std::vector<char32_t>{U'a', 0xFC, 0x2600}));
+    EXPECT_EQ(DecodeUtf8("\xFF" "b\xC3"), (std::vector<char32_t>{0xFFFD, U'b', 0xFFFD}));
+    EXPECT_EQ(DecodeUtf8("\xE0\x80\x80"), (std::vector<char32_t>{0xFFFD, 0xFFFD, 0xFFFD}));  // overlong
+}
+
 }  // namespace
-}  // namespace pictrex
+}  // namespace imaging

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "image.h"
-#include "text_renderer.h"
+#include "imaging/image.h"
+#include "imaging/text_renderer.h"
 
-namespace pictrex {
+namespace imaging {
 
 struct BannerText {
     std::string left;   // the caption; may be empty
@@ -24,4 +24,4 @@ void DrawBanner(Image& image, const BannerText& text, TextRenderer* font);
 // Scales every pixel of the picture (or of rows [top, bottom)) towards black by `keep` (0..1).
 void Darken(Image& image, double keep, int top = 0, int bottom = -1);
 
-}  // namespace pictrex
+}  // namespace imaging

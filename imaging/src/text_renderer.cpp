@@ -1,4 +1,4 @@
-#include "text_renderer.h"
+#include "imaging/text_renderer.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 
 #include "web_directory.h"
 
-namespace pictrex {
+namespace imaging {
 
 struct TextRenderer::FreeTypeState {
     FT_Library library = nullptr;
@@ -171,4 +171,4 @@ void TextRenderer::Draw(Image& image, int left, int baseline, std::string_view t
     }
 }
 
-}  // namespace pictrex
+}  // namespace imaging
