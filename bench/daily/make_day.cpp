@@ -10,10 +10,10 @@
 #include <random>
 #include <string>
 
-#include "archive.h"
-#include "day_lists.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
 #include "imaging/jpeg_io.h"
-#include "stamp.h"
+#include "archive/stamp.h"
 #include "web_directory.h"
 
 namespace {
@@ -43,24 +43,24 @@ imaging::Image Scene(int width, int height, int minute, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6 || !pictrex::Stamp::Parse(std::string(argv[2]) + "000000")) {
+    if (argc != 6 || !archive::Stamp::Parse(std::string(argv[2]) + "000000")) {
         std::cerr << "usage: daily_make_day WEB DAY COUNT WIDTH HEIGHT\n";
         return 2;
     }
-    const std::filesystem::path archive = std::filesystem::path(argv[1]) / pictrex::kArchiveDirectory;
+    const std::filesystem::path archivePath = std::filesystem::path(argv[1]) / archive::kArchiveDirectory;
     const int count = std::atoi(argv[3]);
     const int width = std::atoi(argv[4]);
     const int height = std::atoi(argv[5]);
-    std::filesystem::create_directories(archive);
-    const pictrex::DayLists lists(archive);
-    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
+    std::filesystem::create_directories(archivePath);
+    const archive::DayLists lists(archivePath);
+    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archivePath);
     std::mt19937 random(1);
     for (int n = 0; n < count; ++n) {
         char stamp[32];
         std::snprintf(stamp, sizeof stamp, "%s%02d%02d%02d", argv[2], n / 60 % 24, n % 60, n / 1440 % 60);
         archiveFolder.ReplaceAtomically(std::string(stamp) + ".jpg",
                                         imaging::EncodeJpeg(Scene(width, height, n % 1440, random), 85));
-        lists.Add(*pictrex::Stamp::Parse(stamp));
+        lists.Add(*archive::Stamp::Parse(stamp));
     }
     return 0;
 }

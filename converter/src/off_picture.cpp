@@ -16,7 +16,7 @@ constexpr const char* kHeadline = "Camera off";
 
 }  // namespace
 
-Image MakeOffPicture(std::optional<Image> previous, const Stamp& lastPicture, imaging::TextRenderer* font) {
+Image MakeOffPicture(std::optional<Image> previous, const archive::Stamp& lastPicture, imaging::TextRenderer* font) {
     const rawformat::Layout high = rawformat::LayoutFor(rawformat::Resolution::High);
     Image picture = previous ? std::move(*previous) : imaging::BlankImage(high.outputWidth, high.outputHeight);
     if (previous) {

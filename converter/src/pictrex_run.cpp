@@ -5,27 +5,33 @@
 #include <new>
 #include <optional>
 
-#include "archive.h"
+#include "archindex_run.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
+#include "archive/directory_lock.h"
+#include "archive/publication.h"
+#include "archive/run_log.h"
 #include "arguments.h"
 #include "caption_text.h"
 #include "daily_launch.h"
-#include "day_lists.h"
-#include "directory_lock.h"
 #include "exit_codes.h"
 #include "file_error.h"
 #include "imaging/banner.h"
 #include "imaging/jpeg_io.h"
 #include "imaging/thumbnail.h"
 #include "off_picture.h"
-#include "publication.h"
+#include "pictrex_settings.h"
 #include "raw_conversion.h"
-#include "run_log.h"
-#include "settings.h"
 #include "upload_spool.h"
 
 namespace pictrex {
 namespace {
 
+using archive::kArchiveDirectory;
+using archive::kStatusName;
+using archive::kWebImageName;
+using archive::Publication;
+using archive::Stamp;
 using imaging::Image;
 
 struct Failure {
@@ -52,7 +58,7 @@ public:
         LoadedSettings loaded = LoadSettings(dir_);
         settings_ = loaded.settings;
         notes_ = std::move(loaded.warnings);
-        DirectoryLock lock(dir_, "pictrex.lock");
+        archive::DirectoryLock lock(dir_, archive::kLockName);
         RemoveStaleTemporaries(dir_, {kWebImageName, kStatusName});
         if (invocation_.cameraOff) {
             TurnOff();
@@ -112,7 +118,7 @@ private:
     }
 
     void TurnOff() {
-        const std::optional<Publication> current = ReadStatus(dir_);
+        const std::optional<Publication> current = archive::ReadStatus(dir_);
         if (current && current->cameraOff && current->stamp == invocation_.stamp) {
             notes_.push_back("camera already shown off");
             return;
@@ -147,15 +153,15 @@ private:
     }
 
     void PublishIfLatest(const std::vector<uint8_t>& jpeg, const Publication& candidate) {
-        const std::optional<Publication> current = ReadStatus(dir_);
-        if (!MayReplace(candidate, current, environment_.now())) {
+        const std::optional<Publication> current = archive::ReadStatus(dir_);
+        if (!archive::MayReplace(candidate, current, environment_.now())) {
             notes_.push_back("not published: " + std::string(kWebImageName) + " shows the later picture " +
                              current->stamp.digits());
             return;
         }
         try {
             dir_.ReplaceAtomically(kWebImageName, jpeg);
-            dir_.ReplaceAtomically(kStatusName, StatusText(candidate, environment_.now()));
+            dir_.ReplaceAtomically(kStatusName, archive::StatusText(candidate, environment_.now()));
         } catch (const tessel::FileError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
@@ -168,11 +174,11 @@ private:
     std::optional<Failure> Archive(const std::vector<uint8_t>& jpeg, const Image& image) {
         std::vector<Stamp> expired;
         try {
-            const tessel::WebDirectory archive = OpenArchive(dir_);
-            NoteStaleTemporariesRemoved(RemoveStalePictureTemporaries(archive, kStaleTemporaryAge));
-            ArchivePicture(archive, invocation_.stamp, jpeg);
+            const tessel::WebDirectory folder = archive::OpenArchive(dir_);
+            NoteStaleTemporariesRemoved(archive::RemoveStalePictureTemporaries(folder, kStaleTemporaryAge));
+            archive::ArchivePicture(folder, invocation_.stamp, jpeg);
             notes_.push_back("archived");
-            ExpiryOutcome expiry = DeleteExpiredPictures(archive, settings_.archiveDays, environment_.now());
+            archive::ExpiryOutcome expiry = archive::DeleteExpiredPictures(folder, settings_.archiveDays, environment_.now());
             expired = std::move(expiry.deleted);
             if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
             notes_.insert(notes_.end(), expiry.refusals.begin(), expiry.refusals.end());
@@ -198,18 +204,18 @@ private:
     // the picture begins a new day, starts the builder of the finished day's products.
     std::optional<Failure> RecordByDay(const Image& image, const std::vector<Stamp>& expired) {
         try {
-            const DayLists days(dir_.path() / kArchiveDirectory);
-            WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, Thumbnail(image));
+            const archive::DayLists days(dir_.path() / kArchiveDirectory);
+            archive::WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, Thumbnail(image));
             if (const auto finishedDay = days.Add(invocation_.stamp)) {
                 notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_.path(),
                                                    *finishedDay));
             }
             days.Remove(expired);
-            const std::string archive = std::string(kArchiveDirectory) + "/";
+            const std::string folder = std::string(kArchiveDirectory) + "/";
             const std::string day = invocation_.stamp.digits().substr(0, 8);
-            published_.insert(published_.end(), {archive + kThumbsDirectory + "/" + invocation_.stamp.digits() + ".jpg",
-                                                 archive + kDaysDirectory + "/" + day + ".json",
-                                                 archive + kDaysListName});
+            published_.insert(published_.end(), {folder + archive::kThumbsDirectory + "/" + invocation_.stamp.digits() + ".jpg",
+                                                 folder + archive::kDaysDirectory + "/" + day + ".json",
+                                                 folder + archive::kDaysListName});
         } catch (const tessel::FileError& e) {
             return Failure{kIndexFailed, std::string("day lists: ") + e.what()};
         }
@@ -297,7 +303,7 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
     if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     try {
-        dir->AppendLine(kLogName, LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())));
+        dir->AppendLine(kLogName, archive::LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())));
     } catch (const tessel::FileError& e) {
         errors << "pictrex: " << e.what() << '\n';
     }

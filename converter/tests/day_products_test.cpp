@@ -9,18 +9,22 @@
 
 #include <nlohmann/json.hpp>
 
-#include "day_lists.h"
+#include "archive/day_lists.h"
+#include "archive/stamp.h"
 #include "exit_codes.h"
 #include "imaging/jpeg_io.h"
 #include "imaging/text_renderer.h"
 #include "imaging/thumbnail.h"
+#include "picture_directory.h"
 #include "pictrex_run.h"
-#include "stamp.h"
-#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {
 
+using archive::DayLists;
+using archive::KeogramName;
+using archive::Stamp;
+using archive::VideoName;
 using Json = nlohmann::json;
 
 class DayProducts : public ::testing::Test {

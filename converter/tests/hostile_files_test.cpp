@@ -22,7 +22,7 @@
 #include "declared_size_jpeg.h"
 #include "exit_codes.h"
 #include "imaging/jpeg_io.h"
-#include "scratch_web_directory.h"
+#include "picture_directory.h"
 
 namespace pictrex {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "exit_codes.h"
 #include "imaging/jpeg_io.h"
+#include "picture_directory.h"
 #include "scenes.h"
-#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {

@@ -8,17 +8,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/stamp.h"
 #include "exit_codes.h"
 #include "imaging/banner.h"
 #include "imaging/jpeg_io.h"
 #include "imaging/text_renderer.h"
+#include "picture_directory.h"
 #include "scenes.h"
-#include "stamp.h"
-#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {
 
+using archive::Stamp;
 using imaging::DecodeJpegFile;
 using imaging::Image;
 using testing::WebDirectory;

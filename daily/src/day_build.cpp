@@ -3,21 +3,21 @@
 #include <optional>
 #include <vector>
 
-#include "archive.h"
-#include "day_lists.h"
-#include "directory_lock.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
+#include "archive/directory_lock.h"
 #include "imaging/jpeg_io.h"
 #include "keogram.h"
+#include "pictrex_settings.h"
 #include "replacement_file.h"
-#include "settings.h"
 #include "video_encoder.h"
 #include "web_directory.h"
 
 namespace tessel::daily {
 namespace {
 
-using pictrex::DayLists;
-using pictrex::DayPicture;
+using archive::DayLists;
+using archive::DayPicture;
 
 constexpr std::size_t kLargestPicture = 64 * 1024 * 1024;
 // Each keogram column is another moment: colour is kept at full resolution so that it does not
@@ -29,8 +29,8 @@ struct ReadPicture {
     imaging::JpegColumn middle;
 };
 
-std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& picture) {
-    FileRead file = archive.Read(picture.stamp + ".jpg", kLargestPicture);
+std::optional<ReadPicture> Read(const WebDirectory& folder, const DayPicture& picture) {
+    FileRead file = folder.Read(picture.stamp + ".jpg", kLargestPicture);
     if (!file.ok) return std::nullopt;
     auto middle = imaging::DecodeJpegMiddleColumn(
         std::span(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size()));
@@ -43,30 +43,30 @@ std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& p
 DayBuildOutcome BuildDay(const DayBuildRequest& request) {
     using Result = DayBuildOutcome::Result;
     try {
-        const std::filesystem::path archivePath = request.webDirectory / pictrex::kArchiveDirectory;
+        const std::filesystem::path archivePath = request.webDirectory / archive::kArchiveDirectory;
         const DayLists lists(archivePath);
         const std::vector<DayPicture> pictures = lists.Pictures(request.day);
         if (pictures.empty()) return {Result::NoPictures, "no pictures listed for " + request.day};
         const WebDirectory webDirectory = WebDirectory::Open(request.webDirectory);
         const int fps = pictrex::LoadSettings(webDirectory).settings.timelapseFps;
-        const WebDirectory archive = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
-        const WebDirectory days = archive.Subdirectory(pictrex::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
+        const WebDirectory archiveFolder = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
+        const WebDirectory days = archiveFolder.Subdirectory(archive::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
 
         // The first readable picture sets the frame size; unreadable pictures are left out.
         std::size_t firstIndex = 0;
         std::optional<ReadPicture> first;
-        for (; !first && firstIndex < pictures.size(); ++firstIndex) first = Read(archive, pictures[firstIndex]);
+        for (; !first && firstIndex < pictures.size(); ++firstIndex) first = Read(archiveFolder, pictures[firstIndex]);
         if (!first) return {Result::Failed, "none of the " + std::to_string(pictures.size()) + " pictures is readable"};
         --firstIndex;
 
         const VideoFormat format = FrameSizeFor(first->middle.pictureWidth, first->middle.pictureHeight, fps,
                                                 static_cast<int>(pictures.size()));
-        ReplacementFile video(days, pictrex::VideoFileName(request.day));
+        ReplacementFile video(days, archive::VideoFileName(request.day));
         VideoEncoder encoder(request.ffmpeg, format, video.descriptor());
         Keogram keogram;
         std::size_t skipped = firstIndex;
         for (std::size_t i = firstIndex; i < pictures.size(); ++i) {
-            const std::optional<ReadPicture> picture = i == firstIndex ? std::move(first) : Read(archive, pictures[i]);
+            const std::optional<ReadPicture> picture = i == firstIndex ? std::move(first) : Read(archiveFolder, pictures[i]);
             if (!picture) {
                 ++skipped;
                 continue;
@@ -81,10 +81,10 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         const std::vector<uint8_t> keogramJpeg =
             imaging::EncodeJpeg(keogram.Render(), kKeogramQuality, imaging::Chroma::Full);
         video.Publish();
-        days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
+        days.ReplaceAtomically(archive::KeogramFileName(request.day), keogramJpeg);
         {
-            const pictrex::DirectoryLock lock(webDirectory, "pictrex.lock");
-            if (!lists.RecordProducts(request.day, pictrex::VideoName(request.day), pictrex::KeogramName(request.day))) {
+            const archive::DirectoryLock lock(webDirectory, archive::kLockName);
+            if (!lists.RecordProducts(request.day, archive::VideoName(request.day), archive::KeogramName(request.day))) {
                 return {Result::Failed, request.day + " left the list of days while it was built"};
             }
         }

@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/day_lists.h"
 #include "day_build.h"
-#include "day_lists.h"
 #include "imaging/jpeg_io.h"
 #include "program_lookup.h"
 #include "scratch_web_directory.h"
@@ -53,7 +53,7 @@ protected:
     // converter lists them.
     void ArchiveDay(int count) {
         std::filesystem::create_directories(dir / "archive");
-        const pictrex::DayLists lists(dir / "archive");
+        const archive::DayLists lists(dir / "archive");
         for (int n = 0; n < count; ++n) {
             const bool larger = n == 2;
             imaging::Image picture = imaging::BlankImage(larger ? 80 : 64, larger ? 60 : 48);
@@ -61,7 +61,7 @@ protected:
             char stamp[32];
             std::snprintf(stamp, sizeof stamp, "%s12%02d%02d", kDay, n / 60 % 60, n % 60);
             dir.Write(std::string("archive/") + stamp + ".jpg", imaging::EncodeJpeg(picture, 95));
-            lists.Add(*pictrex::Stamp::Parse(stamp));
+            lists.Add(*archive::Stamp::Parse(stamp));
         }
     }
 
@@ -83,7 +83,7 @@ protected:
         return found;
     }
 
-    pictrex::testing::WebDirectory dir;
+    tessel::testing::ScratchWebDirectory dir;
 };
 
 struct VideoCase {
@@ -176,7 +176,7 @@ TEST_P(FailedBuild, KeepsThePicturesAndThePreviousProducts) {
     ArchiveDay(30);
     dir.Write("archive/days/20261210.mp4", std::string("previous video"));
     dir.Write("archive/days/20261210-keogram.jpg", std::string("previous keogram"));
-    ASSERT_TRUE(pictrex::DayLists(dir / "archive").RecordProducts(kDay, "days/20261210.mp4", "days/20261210-keogram.jpg"));
+    ASSERT_TRUE(archive::DayLists(dir / "archive").RecordProducts(kDay, "days/20261210.mp4", "days/20261210-keogram.jpg"));
     const std::string daysBefore = dir.ReadText("archive/days.json");
     const std::vector<uint8_t> pictureBefore = dir.Read("archive/20261210120005.jpg");
     dir.Write("encoder", std::string("#!/bin/sh\n") + GetParam().script + "\n");

@@ -1,4 +1,4 @@
-#include "directory_lock.h"
+#include "archive/directory_lock.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include <sys/file.h>
 
-namespace pictrex {
+namespace archive {
 
 DirectoryLock::DirectoryLock(const tessel::WebDirectory& directory, std::string_view name)
     : descriptor_(directory.OpenForWriting(name, tessel::WriteMode::CreateOrAppend)) {
@@ -17,4 +17,4 @@ DirectoryLock::DirectoryLock(const tessel::WebDirectory& directory, std::string_
     }
 }
 
-}  // namespace pictrex
+}  // namespace archive

@@ -1,4 +1,4 @@
-#include "settings.h"
+#include "pictrex_settings.h"
 
 #include <charconv>
 #include <optional>
@@ -75,7 +75,7 @@ LoadedSettings ParseSettings(std::string_view text) {
         if (understood) continue;
         if (loaded.warnings.size() < kReportedBadLines) {
             loaded.warnings.push_back("pictrex.ini line " + std::to_string(lines.LineNumber()) + " ignored: \"" +
-                                      VisibleExcerpt(line, kLongestReportedLine) + "\"");
+                                      tessel::VisibleExcerpt(line, kLongestReportedLine) + "\"");
         } else {
             ++unreported;
         }

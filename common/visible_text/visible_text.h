@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace pictrex {
+namespace tessel {
 
 // `text` with every control byte (below 0x20, and 0x7F) written as a visible escape such as
 // "\x1b", so that terminal escape sequences or line breaks in it cannot forge or hide log lines.
@@ -14,4 +14,4 @@ std::string VisibleText(std::string_view text);
 // VisibleText of at most the first `longest` bytes of `text`, with "..." when it was cut.
 std::string VisibleExcerpt(std::string_view text, std::size_t longest);
 
-}  // namespace pictrex
+}  // namespace tessel

@@ -3,7 +3,7 @@
 //   archive/days/YYYYMMDD.json {"day","pictures":[{"stamp","taken_at","taken_epoch"}, …]} oldest first
 // Both are updated per picture, reading and writing only the picture's own day list and the list
 // of days, so the cost of archiving a picture does not grow with the archive. Callers hold the
-// converter's lock (pictrex.lock) while they change them.
+// directory lock (kLockName) while they change them.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "stamp.h"
+#include "archive/stamp.h"
 #include "web_directory.h"
 
-namespace pictrex {
+namespace archive {
 
 inline constexpr const char* kDaysDirectory = "days";
 inline constexpr const char* kDaysListName = "days.json";
@@ -77,4 +77,4 @@ private:
     std::filesystem::path archive_;
 };
 
-}  // namespace pictrex
+}  // namespace archive

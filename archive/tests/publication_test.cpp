@@ -1,5 +1,8 @@
+// The published picture's record webcam.json: what it says, reading it back, and which picture
+// may replace which.
+#include "archive/publication.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -8,60 +11,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "archive.h"
-#include "publication.h"
-#include "settings.h"
 #include "scratch_web_directory.h"
 #include "web_directory.h"
 
-namespace pictrex {
+namespace archive {
 namespace {
 
-TEST(SettingsTest, ReadsEveryKeyAndSkipsCommentsAndSections) {
-    const LoadedSettings loaded = ParseSettings(
-        "# converter\n[pictrex]\n; quality\nquality = 70\r\nkeep_raw=yes\n  archive_days =  14 \nbanner = off\nfont = /x/y.ttf\n"
-        "timelapse_fps = 30\n\n");
-    EXPECT_TRUE(loaded.warnings.empty());
-    EXPECT_EQ(loaded.settings.jpegQuality, 70);
-    EXPECT_TRUE(loaded.settings.keepRaw);
-    EXPECT_EQ(loaded.settings.archiveDays, 14);
-    EXPECT_FALSE(loaded.settings.banner);
-    EXPECT_EQ(loaded.settings.fontFile, "/x/y.ttf");
-    EXPECT_EQ(loaded.settings.timelapseFps, 30);
-}
-
-TEST(SettingsTest, BadValuesKeepTheDefaultsAndAreReported) {
-    const LoadedSettings loaded =
-        ParseSettings("quality = 0\nquality = 101\nquality = 85x\nkeep_raw = maybe\narchive_days = -1\ncolour = red\njunk\n"
-                      "timelapse_fps = 0\ntimelapse_fps = 121\n");
-    const Settings defaults;
-    EXPECT_EQ(loaded.settings.jpegQuality, defaults.jpegQuality);
-    EXPECT_EQ(loaded.settings.keepRaw, defaults.keepRaw);
-    EXPECT_EQ(loaded.settings.archiveDays, defaults.archiveDays);
-    EXPECT_EQ(loaded.settings.timelapseFps, defaults.timelapseFps);
-    // The first bad lines are quoted, the rest counted.
-    EXPECT_EQ(loaded.warnings, (std::vector<std::string>{"pictrex.ini line 1 ignored: \"quality = 0\"",
-                                                         "pictrex.ini line 2 ignored: \"quality = 101\"",
-                                                         "pictrex.ini line 3 ignored: \"quality = 85x\"",
-                                                         "6 more pictrex.ini lines ignored"}));
-}
-
-TEST(SettingsTest, UploadSectionsAreLeftToTheUploadQueue) {
-    // Keys of an [upload NAME] section are not the converter's: no warnings, and a "quality" in
-    // there does not change the picture quality; a later plain section is the converter's again.
-    const LoadedSettings loaded = ParseSettings(
-        "quality = 70\n[upload web]\nurl = sftp://cam@host/www/\nquality = 20\n[pictrex]\nbanner = off\n");
-    EXPECT_TRUE(loaded.warnings.empty());
-    EXPECT_EQ(loaded.settings.jpegQuality, 70);
-    EXPECT_FALSE(loaded.settings.banner);
-}
-
-TEST(SettingsTest, MissingFileGivesTheDefaults) {
-    testing::WebDirectory dir;
-    const LoadedSettings loaded = LoadSettings(tessel::WebDirectory::Open(dir.path()));
-    EXPECT_TRUE(loaded.warnings.empty());
-    EXPECT_EQ(loaded.settings.jpegQuality, 85);
-}
+using tessel::testing::ScratchWebDirectory;
 
 struct OrderCase {
     const char* candidate;
@@ -93,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"20261210083005", false, "20261210093005", false, true})); // published stamp in the future
 
 TEST(StatusTest, WritesAndReadsBack) {
-    testing::WebDirectory dir;
+    ScratchWebDirectory dir;
     const Publication published{*Stamp::Parse("20261210083005"), true, "Hello"};
     dir.Write("webcam.json", StatusText(published, 1796891405));
     const auto status = nlohmann::json::parse(dir.ReadText("webcam.json"));
@@ -141,7 +97,7 @@ TEST(StatusTest, TakenAtCarriesTheStationsUtcOffsetOfThatDay) {
 }
 
 TEST(StatusTest, CaptionOfAnyCharactersSurvivesTheRoundTrip) {
-    testing::WebDirectory dir;
+    ScratchWebDirectory dir;
     const std::string caption = "Say \"Cheese!\" \\ back\\slash \t tab \x01\x1f bell\x07 </script> Grüße 雪 ☃ \U0001F4F7";
     dir.Write("webcam.json", StatusText({*Stamp::Parse("20261210083005"), false, caption}, 1796891405));
     const std::string text = dir.ReadText("webcam.json");
@@ -153,25 +109,12 @@ TEST(StatusTest, CaptionOfAnyCharactersSurvivesTheRoundTrip) {
 }
 
 TEST(StatusTest, CaptionThatIsNotUtf8IsRepairedNotLost) {
-    testing::WebDirectory dir;
+    ScratchWebDirectory dir;
     dir.Write("webcam.json", StatusText({*Stamp::Parse("20261210083005"), false, "caf\xe9 ok"}, 1796891405));
     const auto read = ReadStatus(tessel::WebDirectory::Open(dir.path()));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->caption, "caf\xef\xbf\xbd ok");
 }
 
-TEST(FindArchindexTest, PrefersTheProgramsDirectoryThenSearchesPath) {
-    testing::WebDirectory dir;
-    for (const char* folder : {"beside", "first", "second", "plain"}) std::filesystem::create_directories(dir / folder);
-    for (const char* program : {"beside/archindex", "second/archindex", "plain/archindex"}) {
-        dir.Write(program, std::string("#!/bin/sh\n"));
-        ::chmod((dir / program).c_str(), program[0] == 'p' ? 0644 : 0755);  // plain/: not executable
-    }
-    const std::string path = (dir / "plain").string() + "::" + (dir / "first").string() + ":" + (dir / "second").string();
-    EXPECT_EQ(FindArchindex(dir / "beside", path), dir / "beside/archindex");
-    EXPECT_EQ(FindArchindex(dir / "first", path), dir / "second/archindex");
-    EXPECT_EQ(FindArchindex("", (dir / "plain").string()), std::nullopt);
-}
-
 }  // namespace
-}  // namespace pictrex
+}  // namespace archive

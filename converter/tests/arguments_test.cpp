@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "arguments.h"
-#include "stamp.h"
 
 namespace pictrex {
 namespace {
@@ -48,17 +47,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgumentCase{{"19991015083005", "archive"}, false, false, false},
                       ArgumentCase{{"19991015083005", "ARCHIVE", "OFF"}, false, false, false},
                       ArgumentCase{{"19991015083005", "ARCHIVE", "off", "x"}, false, false, false}));
-
-TEST(StampTest, DisplaysAsDateAndTime) {
-    EXPECT_EQ(Stamp::Parse("20261210083005")->DisplayText(), "2026-12-10 08:30:05");
-}
-
-TEST(StampTest, RoundTripsThroughLocalTime) {
-    const auto stamp = Stamp::Parse("20261210083005");
-    ASSERT_TRUE(stamp);
-    EXPECT_EQ(StampDigitsOf(stamp->ToEpoch()), "20261210083005");
-    EXPECT_LT(*Stamp::Parse("20261210083004"), *stamp);
-}
 
 }  // namespace
 }  // namespace pictrex

@@ -1,4 +1,5 @@
-// The converter's optional settings file `pictrex.ini` in the web directory.
+// The optional settings file `pictrex.ini` in the web directory: the converter's settings and the
+// daily builder's frame rate, read by both programs.
 #pragma once
 
 #include <cstddef>

@@ -1,11 +1,15 @@
-// Serialising the converter's runs on one web directory.
+// Serialising the runs that change one web directory's shared files.
 #pragma once
 
 #include <string_view>
 
 #include "web_directory.h"
 
-namespace pictrex {
+namespace archive {
+
+// The lock file the converter and the day builder hold while they change the published picture's
+// record, the archive and its lists.
+inline constexpr const char* kLockName = "pictrex.lock";
 
 // An exclusive lock on a lock file in the web directory, held until destruction; waits while
 // another run holds it. The lock file is opened without following a link, so a link planted in
@@ -18,4 +22,4 @@ private:
     tessel::FileDescriptor descriptor_;
 };
 
-}  // namespace pictrex
+}  // namespace archive

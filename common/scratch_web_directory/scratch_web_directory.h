@@ -1,4 +1,4 @@
-// A scratch web directory for the converter's tests, removed afterwards.
+// A scratch web directory for tests, removed afterwards, with small file helpers.
 #pragma once
 
 #include <cstdint>
@@ -6,17 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "imaging/image.h"
-#include "rawformat/raw_layout.h"
+namespace tessel::testing {
 
-namespace pictrex::testing {
-
-class WebDirectory {
+class ScratchWebDirectory {
 public:
-    WebDirectory();
-    ~WebDirectory();
-    WebDirectory(const WebDirectory&) = delete;
-    WebDirectory& operator=(const WebDirectory&) = delete;
+    ScratchWebDirectory();
+    ~ScratchWebDirectory();
+    ScratchWebDirectory(const ScratchWebDirectory&) = delete;
+    ScratchWebDirectory& operator=(const ScratchWebDirectory&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
@@ -29,14 +26,8 @@ public:
     // The names of the directory's entries (one level), sorted.
     std::vector<std::string> Listing(const std::string& subdirectory = "") const;
 
-    // Stores the patch scene as image<stamp>.dc2, as the station does.
-    std::string StorePicture(const std::string& stamp, rawformat::Resolution resolution = rawformat::Resolution::High) const;
-
 private:
     std::filesystem::path path_;
 };
 
-// Mean of all components of a picture.
-double MeanLevel(const imaging::Image& image);
-
-}  // namespace pictrex::testing
+}  // namespace tessel::testing

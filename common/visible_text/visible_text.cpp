@@ -1,6 +1,6 @@
 #include "visible_text.h"
 
-namespace pictrex {
+namespace tessel {
 
 std::string VisibleText(std::string_view text) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -24,4 +24,4 @@ std::string VisibleExcerpt(std::string_view text, std::size_t longest) {
     return VisibleText(text.substr(0, longest)) + "...";
 }
 
-}  // namespace pictrex
+}  // namespace tessel

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace pictrex {
+namespace archive {
 
 class Stamp {
 public:
@@ -37,4 +37,4 @@ private:
 // The stamp of a local time, as the station makes it.
 std::string StampDigitsOf(std::time_t moment);
 
-}  // namespace pictrex
+}  // namespace archive

@@ -1,9 +1,9 @@
-#include "stamp.h"
+#include "archive/stamp.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace pictrex {
+namespace archive {
 namespace {
 
 int Number(std::string_view text) {
@@ -79,4 +79,4 @@ std::string StampDigitsOf(std::time_t moment) {
     return text;
 }
 
-}  // namespace pictrex
+}  // namespace archive

@@ -1,10 +1,10 @@
-#include "publication.h"
+#include "archive/publication.h"
 
 #include <cstdint>
 
 #include <nlohmann/json.hpp>
 
-namespace pictrex {
+namespace archive {
 
 std::string StatusText(const Publication& publication, std::time_t updated) {
     nlohmann::ordered_json status;
@@ -42,4 +42,4 @@ bool MayReplace(const Publication& candidate, const std::optional<Publication>& 
     return candidate.cameraOff || !current->cameraOff;
 }
 
-}  // namespace pictrex
+}  // namespace archive

@@ -1,4 +1,4 @@
-#include "day_lists.h"
+#include "archive/day_lists.h"
 
 #include <algorithm>
 #include <climits>
@@ -13,7 +13,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-namespace pictrex {
+namespace archive {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -306,4 +306,4 @@ bool DayLists::RecordProducts(const std::string& day, const std::string& video, 
     return true;
 }
 
-}  // namespace pictrex
+}  // namespace archive

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "stamp.h"
+#include "archive/stamp.h"
 #include "web_directory.h"
 
-namespace pictrex {
+namespace archive {
 
 inline constexpr const char* kWebImageName = "webcam.jpg";
 inline constexpr const char* kStatusName = "webcam.json";
@@ -39,4 +39,4 @@ std::optional<Publication> ReadStatus(const tessel::WebDirectory& directory);
 // a clock set back (as at the end of summer time) and may be replaced.
 bool MayReplace(const Publication& candidate, const std::optional<Publication>& current, std::time_t now);
 
-}  // namespace pictrex
+}  // namespace archive

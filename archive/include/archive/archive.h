@@ -1,20 +1,19 @@
-// The picture archive `archive/` in the web directory: archived pictures, their retention and
-// the index page, which the `archindex` program rebuilds.
+// The picture archive `archive/` in the web directory: archived pictures, their thumbnails and
+// their retention. (Its index page is the `archindex` program's.)
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "stamp.h"
+#include "archive/stamp.h"
 #include "web_directory.h"
 
-namespace pictrex {
+namespace archive {
 
 inline constexpr const char* kArchiveDirectory = "archive";
 
@@ -48,18 +47,4 @@ struct ExpiryOutcome {
 // archive cannot be listed.
 ExpiryOutcome DeleteExpiredPictures(const tessel::WebDirectory& archive, int days, std::time_t now);
 
-// The archindex program: beside `programDirectory` when it is there, else the first one on
-// `searchPath` (a PATH value); nothing when neither has it.
-std::optional<std::filesystem::path> FindArchindex(const std::filesystem::path& programDirectory,
-                                                   const std::string& searchPath);
-
-struct ProgramOutcome {
-    bool ran = false;       // started and ended normally
-    int exitStatus = -1;    // its exit status when it ran
-    std::string output;     // what it wrote on standard output
-};
-
-// Runs `program` without arguments in `workingDirectory` and waits for it.
-ProgramOutcome RunProgram(const std::filesystem::path& program, const std::filesystem::path& workingDirectory);
-
-}  // namespace pictrex
+}  // namespace archive
