@@ -1,12 +1,13 @@
 #include "replacement_file.h"
 
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include "scratch_web_directory.h"
 
 namespace tessel {
 namespace {
@@ -19,30 +20,16 @@ std::span<const uint8_t> Bytes(std::string_view text) {
 
 class ReplacementFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("replacement_file_test." + std::to_string(::getpid()) + "." +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        std::ofstream(root_ / "day.mp4", std::ios::binary) << "old";
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    ReplacementFileTest() { dir.Write("day.mp4", std::string("old")); }
 
-    std::string Contents() const {
-        std::ifstream in(root_ / "day.mp4", std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(root_)) names.push_back(entry.path().filename().string());
-        return names;
-    }
+    std::string Contents() const { return dir.ReadText("day.mp4"); }
+    std::vector<std::string> Names() const { return dir.Listing(); }
 
-    fs::path root_;
+    testing::ScratchWebDirectory dir;
 };
 
 TEST_F(ReplacementFileTest, PiecesFromUsAndFromItsDescriptorShowOnlyOncePublished) {
-    const WebDirectory directory = WebDirectory::Open(root_);
+    const WebDirectory directory = WebDirectory::Open(dir.path());
     ReplacementFile file(directory, "day.mp4");
     file.Write(Bytes("new "));
     ASSERT_EQ(::write(file.descriptor(), "video", 5), 5);  // as a child process writing into it would
@@ -59,7 +46,7 @@ TEST_F(ReplacementFileTest, PiecesFromUsAndFromItsDescriptorShowOnlyOncePublishe
 }
 
 TEST_F(ReplacementFileTest, AnUnpublishedFileIsRemovedAndTheOldOneKept) {
-    const WebDirectory directory = WebDirectory::Open(root_);
+    const WebDirectory directory = WebDirectory::Open(dir.path());
     {
         ReplacementFile file(directory, "day.mp4");
         file.Write(Bytes("half a vid"));
@@ -69,9 +56,9 @@ TEST_F(ReplacementFileTest, AnUnpublishedFileIsRemovedAndTheOldOneKept) {
 }
 
 TEST_F(ReplacementFileTest, ItsTemporaryIsOneTheSweepOfStaleTemporariesRecognises) {
-    const WebDirectory directory = WebDirectory::Open(root_);
+    const WebDirectory directory = WebDirectory::Open(dir.path());
     ReplacementFile file(directory, "day.mp4");
-    for (const auto& entry : fs::directory_iterator(root_)) {
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
         fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(30));
     }
     EXPECT_EQ(directory.RemoveStaleTemporaries("day.mp4", std::chrono::minutes(10)), 1);
@@ -80,7 +67,7 @@ TEST_F(ReplacementFileTest, ItsTemporaryIsOneTheSweepOfStaleTemporariesRecognise
 }
 
 TEST_F(ReplacementFileTest, NamesThatLeaveTheDirectoryAreRefused) {
-    const WebDirectory directory = WebDirectory::Open(root_);
+    const WebDirectory directory = WebDirectory::Open(dir.path());
     for (const char* name : {"../day.mp4", "a/b", "..", ""}) {
         EXPECT_THROW(ReplacementFile(directory, name), FileError) << name;
     }
