@@ -36,10 +36,10 @@ TEST_F(DayListsTest, ListEachPictureOnceInOrderAndReportTheDayALaterDayFinishes)
     EXPECT_EQ(lists.Add(At("20261210000020")), std::nullopt);
     EXPECT_EQ(lists.Add(At("20261208120000")), std::nullopt);  // an earlier day finishes nothing
 
-    EXPECT_EQ(StampsOf(lists.Pictures("20261209")), (std::vector<std::string>{"20261209120000", "20261209235900"}));
-    const DayPicture& first = lists.Pictures("20261209").front();
-    EXPECT_EQ(first.takenAt, At("20261209120000").IsoText());
-    EXPECT_EQ(first.takenEpoch, At("20261209120000").ToEpoch());
+    const std::vector<DayPicture> pictures = lists.Pictures("20261209");
+    EXPECT_EQ(StampsOf(pictures), (std::vector<std::string>{"20261209120000", "20261209235900"}));
+    EXPECT_EQ(pictures.front().takenAt, At("20261209120000").IsoText());
+    EXPECT_EQ(pictures.front().takenEpoch, At("20261209120000").ToEpoch());
     const std::vector<DaySummary> days = lists.Days();
     ASSERT_EQ(days.size(), 3u);
     EXPECT_EQ(days[1].day, "20261209");
