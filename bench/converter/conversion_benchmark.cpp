@@ -3,13 +3,16 @@
 // 32 767 characters to the strip (the target is a few milliseconds at any length).
 #include <benchmark/benchmark.h>
 
-#include "banner.h"
-#include "jpeg_io.h"
+#include "imaging/banner.h"
+#include "imaging/jpeg_io.h"
 #include "raw_conversion.h"
 #include "sample_scene.h"
 
 namespace pictrex::bench {
 namespace {
+
+using imaging::Image;
+using imaging::TextRenderer;
 
 RawPicture Sample(rawformat::Resolution resolution) {
     return std::get<RawPicture>(RecognisePicture(SamplePicture(resolution)));
@@ -25,11 +28,11 @@ BENCHMARK_CAPTURE(RawToRgb, low, rawformat::Resolution::Low)->Unit(benchmark::kM
 void BannerAndJpeg(benchmark::State& state) {
     const Image converted = ConvertRaw(Sample(rawformat::Resolution::High));
     std::string note;
-    auto font = TextRenderer::Load(DefaultFontFiles(), note);
+    auto font = TextRenderer::Load(imaging::DefaultFontFiles(), note);
     for (auto _ : state) {
         Image image = converted;
-        DrawBanner(image, {"Roof camera \xe2\x80\x93 Gr\xc3\xbc\xc3\x9f" "e", "2026-12-10 08:30:05"}, font.get());
-        benchmark::DoNotOptimize(EncodeJpeg(image, 85));
+        imaging::DrawBanner(image, {"Roof camera \xe2\x80\x93 Gr\xc3\xbc\xc3\x9f" "e", "2026-12-10 08:30:05"}, font.get());
+        benchmark::DoNotOptimize(imaging::EncodeJpeg(image, 85));
     }
 }
 BENCHMARK(BannerAndJpeg)->Unit(benchmark::kMillisecond);
@@ -39,7 +42,7 @@ BENCHMARK(BannerAndJpeg)->Unit(benchmark::kMillisecond);
 // makes the fitting walk the whole caption, its worst case.
 void CaptionFit(benchmark::State& state) {
     std::string note;
-    auto font = TextRenderer::Load(DefaultFontFiles(), note);
+    auto font = TextRenderer::Load(imaging::DefaultFontFiles(), note);
     if (!font) {
         state.SkipWithError(note.c_str());
         return;

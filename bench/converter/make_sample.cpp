@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     const auto raw = pictrex::bench::SamplePicture(rawformat::Resolution::High);
     std::ofstream(argv[1], std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
     const auto picture = std::get<pictrex::RawPicture>(pictrex::RecognisePicture(raw));
-    const pictrex::Image decoded = pictrex::ReconstructColours(picture);
+    const imaging::Image decoded = pictrex::ReconstructColours(picture);
     std::ofstream ppm(argv[2], std::ios::binary);
     ppm << "P6\n" << decoded.width << ' ' << decoded.height << "\n255\n";
     ppm.write(reinterpret_cast<const char*>(decoded.rgb.data()), static_cast<std::streamsize>(decoded.rgb.size()));

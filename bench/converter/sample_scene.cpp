@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rawformat/mosaic_encoder.h"
+
 namespace pictrex::bench {
 
-Image SampleScene(int width, int height) {
-    Image scene = BlankImage(width, height);
+imaging::Image SampleScene(int width, int height) {
+    imaging::Image scene = imaging::BlankImage(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const double u = static_cast<double>(x) / width;
@@ -22,7 +24,7 @@ Image SampleScene(int width, int height) {
                 const double grain = 25 * std::sin(x * 1.7) * std::cos(y * 2.3);
                 r = 60 + grain, g = 150 + grain, b = 50 + grain / 2;
             }
-            uint8_t* pixel = PixelAt(scene, x, y);
+            uint8_t* pixel = imaging::PixelAt(scene, x, y);
             pixel[0] = static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));
             pixel[1] = static_cast<uint8_t>(std::clamp(g, 0.0, 255.0));
             pixel[2] = static_cast<uint8_t>(std::clamp(b, 0.0, 255.0));
@@ -33,7 +35,8 @@ Image SampleScene(int width, int height) {
 
 std::vector<uint8_t> SamplePicture(rawformat::Resolution resolution) {
     const rawformat::Layout layout = rawformat::LayoutFor(resolution);
-    return rawformat::EncodeScene(SampleScene(layout.outputWidth, layout.outputHeight), resolution);
+    imaging::Image scene = SampleScene(layout.outputWidth, layout.outputHeight);
+    return rawformat::EncodeScene({scene.width, scene.height, std::move(scene.rgb)}, resolution);
 }
 
 }  // namespace pictrex::bench

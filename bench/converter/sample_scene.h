@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "image.h"
+#include "imaging/image.h"
+#include "rawformat/raw_layout.h"
 
 namespace pictrex::bench {
 
-Image SampleScene(int width, int height);
+imaging::Image SampleScene(int width, int height);
 std::vector<uint8_t> SamplePicture(rawformat::Resolution resolution);
 
 }  // namespace pictrex::bench

@@ -16,11 +16,11 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
-#include "archive.h"
-#include "day_lists.h"
-#include "jpeg_io.h"
-#include "stamp.h"
-#include "thumbnail.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
+#include "imaging/jpeg_io.h"
+#include "archive/stamp.h"
+#include "imaging/thumbnail.h"
 #include "web_directory.h"
 
 namespace {
@@ -35,17 +35,17 @@ std::string StampOf(const std::string& day, int minuteOfDay, int second) {
 }
 
 std::string DayOf(int index) {
-    const std::time_t first = pictrex::Stamp::Parse("20260101120000")->ToEpoch();
-    return pictrex::StampDigitsOf(first + static_cast<std::time_t>(index) * 24 * 3600).substr(0, 8);
+    const std::time_t first = archive::Stamp::Parse("20260101120000")->ToEpoch();
+    return archive::StampDigitsOf(first + static_cast<std::time_t>(index) * 24 * 3600).substr(0, 8);
 }
 
 // The archive: `pictures` links to one tiny picture (and thumbnail), listed by day.
-void MakeArchive(const std::filesystem::path& archive, int pictures, int lastDayPictures) {
-    std::filesystem::create_directories(archive / "days");
-    std::filesystem::create_directories(archive / "thumbs");
-    const std::vector<uint8_t> tiny = pictrex::EncodeJpeg(pictrex::BlankImage(8, 8), 50);
-    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
-    const tessel::WebDirectory daysFolder = tessel::WebDirectory::Open(archive / "days");
+void MakeArchive(const std::filesystem::path& archivePath, int pictures, int lastDayPictures) {
+    std::filesystem::create_directories(archivePath / "days");
+    std::filesystem::create_directories(archivePath / "thumbs");
+    const std::vector<uint8_t> tiny = imaging::EncodeJpeg(imaging::BlankImage(8, 8), 50);
+    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archivePath);
+    const tessel::WebDirectory daysFolder = tessel::WebDirectory::Open(archivePath / "days");
     archiveFolder.ReplaceAtomically("tiny.jpg", tiny);
     // Whole days of kPerDay pictures, the remainder on the first day, the last day partly filled.
     std::vector<int> counts;
@@ -58,16 +58,16 @@ void MakeArchive(const std::filesystem::path& archive, int pictures, int lastDay
         const int count = counts[d];
         nlohmann::json list = nlohmann::json::array();
         for (int n = 0; n < count; ++n) {
-            const auto stamp = *pictrex::Stamp::Parse(StampOf(day, n, 0));
+            const auto stamp = *archive::Stamp::Parse(StampOf(day, n, 0));
             const std::string name = stamp.digits() + ".jpg";
-            ::link((archive / "tiny.jpg").c_str(), (archive / name).c_str());
-            ::link((archive / "tiny.jpg").c_str(), (archive / "thumbs" / name).c_str());
+            ::link((archivePath / "tiny.jpg").c_str(), (archivePath / name).c_str());
+            ::link((archivePath / "tiny.jpg").c_str(), (archivePath / "thumbs" / name).c_str());
             list.push_back({{"stamp", stamp.digits()}, {"taken_at", stamp.IsoText()}, {"taken_epoch", stamp.ToEpoch()}});
         }
         daysFolder.ReplaceAtomically(day + ".json", nlohmann::json{{"day", day}, {"pictures", list}}.dump() + "\n");
         days.push_back({{"day", day}, {"count", count}, {"first", list.front()["stamp"]},
-                        {"last", list.back()["stamp"]}, {"video", pictrex::VideoName(day)},
-                        {"keogram", pictrex::KeogramName(day)}});
+                        {"last", list.back()["stamp"]}, {"video", archive::VideoName(day)},
+                        {"keogram", archive::KeogramName(day)}});
     }
     archiveFolder.ReplaceAtomically("days.json", nlohmann::json{{"days", days}}.dump() + "\n");
 }
@@ -86,18 +86,18 @@ int main(int argc, char** argv) {
     std::string pattern = (std::filesystem::temp_directory_path() / "day-products-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) return 1;
     const std::filesystem::path web = pattern;
-    const std::filesystem::path archive = web / pictrex::kArchiveDirectory;
+    const std::filesystem::path archivePath = web / archive::kArchiveDirectory;
 
     // The last day is three quarters full: the day list being rewritten holds ~1 000 pictures.
     const int lastDayPictures = kPerDay * 3 / 4;
     auto started = std::chrono::steady_clock::now();
-    MakeArchive(archive, pictures, lastDayPictures);
+    MakeArchive(archivePath, pictures, lastDayPictures);
     const double setupSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const std::string lastDay = pictrex::DayLists(archive).Days().back().day;
+    const std::string lastDay = archive::DayLists(archivePath).Days().back().day;
 
-    pictrex::Image picture = pictrex::BlankImage(width, height);
+    imaging::Image picture = imaging::BlankImage(width, height);
     for (std::size_t i = 0; i < picture.rgb.size(); ++i) picture.rgb[i] = static_cast<uint8_t>((i * 7919) % 251);
-    const std::vector<uint8_t> jpeg = pictrex::EncodeJpeg(picture, 85);
+    const std::vector<uint8_t> jpeg = imaging::EncodeJpeg(picture, 85);
 
     // Wall time, and this process's CPU time, which a machine shared with other work disturbs less.
     const auto cpuMs = [] {
@@ -106,16 +106,16 @@ int main(int argc, char** argv) {
         return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
     };
     std::vector<double> before, after, cpuBefore, cpuAfter;
-    const pictrex::DayLists lists(archive);
-    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archive);
+    const archive::DayLists lists(archivePath);
+    const tessel::WebDirectory archiveFolder = tessel::WebDirectory::Open(archivePath);
     for (int round = 0; round < kRounds; ++round) {
         for (bool withDayProducts : {false, true}) {
-            const auto stamp = *pictrex::Stamp::Parse(StampOf(lastDay, lastDayPictures + round, withDayProducts ? 1 : 2));
+            const auto stamp = *archive::Stamp::Parse(StampOf(lastDay, lastDayPictures + round, withDayProducts ? 1 : 2));
             const double cpuStart = cpuMs();
             started = std::chrono::steady_clock::now();
-            pictrex::ArchivePicture(archiveFolder, stamp, jpeg);
+            archive::ArchivePicture(archiveFolder, stamp, jpeg);
             if (withDayProducts) {
-                pictrex::WriteThumbnail(archive, stamp, picture);
+                archive::WriteThumbnail(archivePath, stamp, imaging::ThumbnailJpeg(picture));
                 lists.Add(stamp);
             }
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();

@@ -9,7 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 
 namespace tessel::testing {
 namespace {
@@ -180,16 +180,16 @@ std::unique_ptr<CameraServer> CameraServer::Faulty(const std::string& mode, cons
 }
 
 std::vector<uint8_t> SampleJpeg(int width, int height) {
-    pictrex::Image image = pictrex::BlankImage(width, height);
+    imaging::Image image = imaging::BlankImage(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            uint8_t* pixel = pictrex::PixelAt(image, x, y);
+            uint8_t* pixel = imaging::PixelAt(image, x, y);
             pixel[0] = static_cast<uint8_t>(255 * x / width);
             pixel[1] = static_cast<uint8_t>(255 * y / height);
             pixel[2] = (x / 16 + y / 16) % 2 ? 200 : 40;
         }
     }
-    return pictrex::EncodeJpeg(image, 90);
+    return imaging::EncodeJpeg(image, 90);
 }
 
 }  // namespace tessel::testing

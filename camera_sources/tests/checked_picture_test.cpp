@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "camera_servers.h"
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 
 namespace tessel::camera_sources {
 namespace {
@@ -22,16 +22,16 @@ TEST(CheckedJpeg, KeepsAWholeJpegAsSent) {
 std::vector<uint8_t> JpegWithBottom(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     const std::vector<uint8_t> top = testing::SampleJpeg(width, height);
     std::string problem;
-    pictrex::Image image = *pictrex::DecodeJpeg(top, problem);
+    imaging::Image image = *imaging::DecodeJpeg(top, problem);
     for (int y = height * 2 / 3; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            uint8_t* pixel = pictrex::PixelAt(image, x, y);
+            uint8_t* pixel = imaging::PixelAt(image, x, y);
             pixel[0] = r;
             pixel[1] = g;
             pixel[2] = b;
         }
     }
-    return pictrex::EncodeJpeg(image, 95);
+    return imaging::EncodeJpeg(image, 95);
 }
 
 TEST(CheckedJpeg, RefusesAWholeJpegWithTheGreenBottomOfAConcealedCut) {

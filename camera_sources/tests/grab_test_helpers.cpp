@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 
 namespace tessel::camera_sources {
 
@@ -23,7 +23,7 @@ TimedGrab GrabFrom(const std::string& text, std::chrono::milliseconds timeout,
 RgbFrame AsRgb(const GrabbedPicture& picture) {
     if (const auto* frame = std::get_if<RgbFrame>(&picture)) return *frame;
     std::string problem;
-    const auto decoded = pictrex::DecodeJpeg(std::get<CameraJpeg>(picture).bytes, problem);
+    const auto decoded = imaging::DecodeJpeg(std::get<CameraJpeg>(picture).bytes, problem);
     if (!decoded) throw std::runtime_error("the camera's JPEG does not decode: " + problem);
     return RgbFrame{decoded->width, decoded->height, decoded->rgb};
 }

@@ -1,5 +1,7 @@
 #include "file_descriptor.h"
 
+#include <cerrno>
+
 #include <unistd.h>
 
 namespace tessel {
@@ -19,6 +21,21 @@ bool FileDescriptor::Close() {
     // Linux releases the descriptor even when close reports an error: never retry it.
     const bool closed = ::close(std::exchange(descriptor_, -1)) == 0;
     return closed;
+}
+
+bool WriteAll(int descriptor, std::span<const uint8_t> bytes) {
+    const uint8_t* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(descriptor, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 }  // namespace tessel

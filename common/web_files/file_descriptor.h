@@ -1,6 +1,8 @@
 // An owned POSIX file descriptor, closed on destruction.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <utility>
 
 namespace tessel {
@@ -23,5 +25,9 @@ public:
 private:
     int descriptor_ = -1;
 };
+
+// Writes all of `bytes` to `descriptor`, going on after partial writes and interruptions; false
+// (errno says why) when a write fails.
+bool WriteAll(int descriptor, std::span<const uint8_t> bytes);
 
 }  // namespace tessel

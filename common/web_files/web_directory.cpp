@@ -1,39 +1,20 @@
 #include "web_directory.h"
 
-#include <cerrno>
 #include <algorithm>
-#include <cstring>
-#include <random>
+#include <cerrno>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_names.h"
+#include "replacement_file.h"
+
 namespace tessel {
 namespace {
 
-constexpr std::string_view kTemporaryAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::size_t kTemporarySuffixLength = 6;
-
-std::string Describe(const std::filesystem::path& file, const std::string& what, int error) {
-    return file.string() + ": " + what + (error != 0 ? std::string(": ") + std::strerror(error) : "");
-}
-
 bool OwnedByUsOrRoot(const struct stat& status) { return status.st_uid == ::geteuid() || status.st_uid == 0; }
-
-bool WriteAll(int descriptor, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(descriptor, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 // Reads an open regular file whole, refusing one of more than `limit` bytes (also one that grows
 // past the limit while it is read).
@@ -41,14 +22,14 @@ FileRead ReadOpenFile(int descriptor, const std::filesystem::path& file, std::si
     FileRead result;
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
-        result.error = Describe(file, "cannot read", errno);
+        result.error = FileProblem(file, "cannot read", errno);
         return result;
     }
     if (!S_ISREG(status.st_mode)) {
-        result.error = Describe(file, "not a regular file; refused", 0);
+        result.error = FileProblem(file, "not a regular file; refused", 0);
         return result;
     }
-    const std::string tooLarge = Describe(file, "larger than " + std::to_string(limit) + " bytes; refused", 0);
+    const std::string tooLarge = FileProblem(file, "larger than " + std::to_string(limit) + " bytes; refused", 0);
     if (static_cast<uint64_t>(status.st_size) > limit) {
         result.error = tooLarge;
         return result;
@@ -59,7 +40,7 @@ FileRead ReadOpenFile(int descriptor, const std::filesystem::path& file, std::si
         const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 || result.bytes.size() + static_cast<std::size_t>(std::max<ssize_t>(got, 0)) > limit) {
-            result.error = got < 0 ? Describe(file, "cannot read", errno) : tooLarge;
+            result.error = got < 0 ? FileProblem(file, "cannot read", errno) : tooLarge;
             result.bytes.clear();
             return result;
         }
@@ -76,38 +57,11 @@ FileRead ReadWithFlags(int directory, const std::string& name, const std::filesy
     if (descriptor < 0) {
         FileRead result;
         result.missing = errno == ENOENT;
-        result.error = errno == ELOOP ? Describe(shown, "is a symbolic link; refused", 0) : Describe(shown, "cannot open", errno);
+        result.error = errno == ELOOP ? FileProblem(shown, "is a symbolic link; refused", 0) : FileProblem(shown, "cannot open", errno);
         return result;
     }
     FileDescriptor owned(descriptor);
     return ReadOpenFile(descriptor, shown, limit);
-}
-
-std::string RandomSuffix() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, kTemporaryAlphabet.size() - 1);
-    std::string suffix(kTemporarySuffixLength, ' ');
-    for (char& c : suffix) c = kTemporaryAlphabet[pick(generator)];
-    return suffix;
-}
-
-// Whether `entry` is ".<name>.XXXXXX", the temporary name ReplaceAtomically gives `name`; an
-// empty `name` stands for any name.
-bool IsTemporaryName(std::string_view entry, std::string_view name) {
-    if (entry.size() < 2 + kTemporarySuffixLength || entry.front() != '.') return false;
-    const std::string_view suffix = entry.substr(entry.size() - kTemporarySuffixLength);
-    const std::string_view stem = entry.substr(1, entry.size() - 2 - kTemporarySuffixLength);
-    if (entry[entry.size() - kTemporarySuffixLength - 1] != '.') return false;
-    if (suffix.find_first_not_of(kTemporaryAlphabet) != std::string_view::npos) return false;
-    return name.empty() ? !stem.empty() : stem == name;
-}
-
-// Checks that `name` is one plain entry name: the operations never reach outside the directory.
-void CheckName(const std::filesystem::path& directory, std::string_view name) {
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
-        name.find('\0') != std::string_view::npos) {
-        throw FileError(Describe(directory / std::string(name), "not a plain file name", 0));
-    }
 }
 
 }  // namespace
@@ -118,7 +72,7 @@ WebDirectory WebDirectory::Open(const std::filesystem::path& path, DirectoryLink
     const std::string name = shown.filename().string();
     if (links == DirectoryLinks::Follow || name.empty() || name == "." || name == "..") {
         FileDescriptor opened(::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!opened.valid()) throw FileError(Describe(shown, "cannot open the directory", errno));
+        if (!opened.valid()) throw FileError(FileProblem(shown, "cannot open the directory", errno));
         return WebDirectory(shown, std::move(opened));
     }
     const std::filesystem::path parent = shown.has_parent_path() ? shown.parent_path() : ".";
@@ -128,45 +82,45 @@ WebDirectory WebDirectory::Open(const std::filesystem::path& path, DirectoryLink
 }
 
 WebDirectory WebDirectory::Subdirectory(std::string_view name, DirectoryLinks links, bool create) const {
-    CheckName(path_, name);
+    CheckEntryName(path_, name);
     const std::string entry(name);
     const std::filesystem::path shown = path_ / entry;
     if (create && ::mkdirat(descriptor(), entry.c_str(), 0777) != 0 && errno != EEXIST) {
-        throw FileError(Describe(shown, "cannot create the directory", errno));
+        throw FileError(FileProblem(shown, "cannot create the directory", errno));
     }
     struct stat link {};
     if (::fstatat(descriptor(), entry.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0) {
-        throw FileError(Describe(shown, "cannot open the directory", errno));
+        throw FileError(FileProblem(shown, "cannot open the directory", errno));
     }
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     if (S_ISLNK(link.st_mode)) {
-        if (links == DirectoryLinks::Refuse) throw FileError(Describe(shown, "is a symbolic link; refused", 0));
+        if (links == DirectoryLinks::Refuse) throw FileError(FileProblem(shown, "is a symbolic link; refused", 0));
         if (!OwnedByUsOrRoot(link)) {
-            throw FileError(Describe(shown, "is a symbolic link owned by another account; refused", 0));
+            throw FileError(FileProblem(shown, "is a symbolic link owned by another account; refused", 0));
         }
     } else {
         flags |= O_NOFOLLOW;
     }
     FileDescriptor opened(::openat(descriptor(), entry.c_str(), flags));
     if (!opened.valid()) {
-        throw FileError(Describe(shown, errno == ELOOP ? "is a symbolic link; refused" : "cannot open the directory",
+        throw FileError(FileProblem(shown, errno == ELOOP ? "is a symbolic link; refused" : "cannot open the directory",
                                  errno == ELOOP ? 0 : errno));
     }
     struct stat target {};
-    if (::fstat(opened.get(), &target) != 0) throw FileError(Describe(shown, "cannot open the directory", errno));
+    if (::fstat(opened.get(), &target) != 0) throw FileError(FileProblem(shown, "cannot open the directory", errno));
     if (S_ISLNK(link.st_mode) && !OwnedByUsOrRoot(target)) {
-        throw FileError(Describe(shown, "links to a directory owned by another account; refused", 0));
+        throw FileError(FileProblem(shown, "links to a directory owned by another account; refused", 0));
     }
     return WebDirectory(shown, std::move(opened));
 }
 
 FileRead WebDirectory::Read(std::string_view name, std::size_t limit) const {
-    CheckName(path_, name);
+    CheckEntryName(path_, name);
     return ReadWithFlags(descriptor(), std::string(name), path_ / std::string(name), limit, O_NOFOLLOW);
 }
 
 FileDescriptor WebDirectory::OpenForWriting(std::string_view name, WriteMode mode, unsigned permissions) const {
-    CheckName(path_, name);
+    CheckEntryName(path_, name);
     const std::string entry(name);
     const std::filesystem::path shown = path_ / entry;
     int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -174,15 +128,15 @@ FileDescriptor WebDirectory::OpenForWriting(std::string_view name, WriteMode mod
     if (mode == WriteMode::CreateOrAppend) flags |= O_APPEND;
     FileDescriptor opened(::openat(descriptor(), entry.c_str(), flags, permissions));
     if (!opened.valid()) {
-        if (errno == ELOOP) throw FileError(Describe(shown, "is a symbolic link; refused", 0));
-        throw FileError(Describe(shown, "cannot open for writing", errno));
+        if (errno == ELOOP) throw FileError(FileProblem(shown, "is a symbolic link; refused", 0));
+        throw FileError(FileProblem(shown, "cannot open for writing", errno));
     }
     struct stat status {};
-    if (::fstat(opened.get(), &status) != 0) throw FileError(Describe(shown, "cannot open for writing", errno));
-    if (!S_ISREG(status.st_mode)) throw FileError(Describe(shown, "not a regular file; refused", 0));
+    if (::fstat(opened.get(), &status) != 0) throw FileError(FileProblem(shown, "cannot open for writing", errno));
+    if (!S_ISREG(status.st_mode)) throw FileError(FileProblem(shown, "not a regular file; refused", 0));
     // Truncate only once it is known to be a regular file of its own.
     if (mode == WriteMode::CreateOrTruncate && ::ftruncate(opened.get(), 0) != 0) {
-        throw FileError(Describe(shown, "cannot empty", errno));
+        throw FileError(FileProblem(shown, "cannot empty", errno));
     }
     const int fileFlags = ::fcntl(opened.get(), F_GETFL);
     if (fileFlags >= 0) ::fcntl(opened.get(), F_SETFL, fileFlags & ~O_NONBLOCK);
@@ -190,28 +144,9 @@ FileDescriptor WebDirectory::OpenForWriting(std::string_view name, WriteMode mod
 }
 
 void WebDirectory::ReplaceAtomically(std::string_view name, std::span<const uint8_t> contents) const {
-    CheckName(path_, name);
-    const std::filesystem::path shown = path_ / std::string(name);
-    std::string temporary;
-    FileDescriptor file;
-    for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-        temporary = "." + std::string(name) + "." + RandomSuffix();
-        file = FileDescriptor(::openat(descriptor(), temporary.c_str(),
-                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (!file.valid() && errno != EEXIST) break;
-    }
-    if (!file.valid()) throw FileError(Describe(shown, "cannot create a temporary file", errno));
-    std::string failure;
-    if (!WriteAll(file.get(), contents.data(), contents.size())) failure = Describe(shown, "cannot write", errno);
-    if (failure.empty() && ::fsync(file.get()) != 0) failure = Describe(shown, "cannot write", errno);
-    if (!file.Close() && failure.empty()) failure = Describe(shown, "cannot write", errno);
-    if (failure.empty() && ::renameat(descriptor(), temporary.c_str(), descriptor(), std::string(name).c_str()) != 0) {
-        failure = Describe(shown, "cannot replace", errno);
-    }
-    if (!failure.empty()) {
-        ::unlinkat(descriptor(), temporary.c_str(), 0);
-        throw FileError(failure);
-    }
+    ReplacementFile file(*this, name);
+    file.Write(contents);
+    file.Publish();
 }
 
 void WebDirectory::ReplaceAtomically(std::string_view name, std::string_view contents) const {
@@ -223,24 +158,24 @@ void WebDirectory::AppendLine(std::string_view name, std::string_view line) cons
     const ssize_t written = ::write(file.get(), line.data(), line.size());
     const int writeError = errno;
     if (written != static_cast<ssize_t>(line.size())) {
-        throw FileError(Describe(path_ / std::string(name), "cannot append", written < 0 ? writeError : ENOSPC));
+        throw FileError(FileProblem(path_ / std::string(name), "cannot append", written < 0 ? writeError : ENOSPC));
     }
-    if (!file.Close()) throw FileError(Describe(path_ / std::string(name), "cannot append", errno));
+    if (!file.Close()) throw FileError(FileProblem(path_ / std::string(name), "cannot append", errno));
 }
 
 bool WebDirectory::RemoveRegularFile(std::string_view name) const {
-    CheckName(path_, name);
+    CheckEntryName(path_, name);
     const std::string entry(name);
     const std::filesystem::path shown = path_ / entry;
     struct stat status {};
     if (::fstatat(descriptor(), entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT) return false;
-        throw FileError(Describe(shown, "cannot remove", errno));
+        throw FileError(FileProblem(shown, "cannot remove", errno));
     }
-    if (!S_ISREG(status.st_mode)) throw FileError(Describe(shown, "not a regular file; not removed", 0));
+    if (!S_ISREG(status.st_mode)) throw FileError(FileProblem(shown, "not a regular file; not removed", 0));
     if (::unlinkat(descriptor(), entry.c_str(), 0) != 0) {
         if (errno == ENOENT) return false;
-        throw FileError(Describe(shown, "cannot remove", errno));
+        throw FileError(FileProblem(shown, "cannot remove", errno));
     }
     return true;
 }
@@ -264,7 +199,7 @@ int RemoveStaleMatching(const WebDirectory& directory, std::string_view name, st
 }  // namespace
 
 int WebDirectory::RemoveStaleTemporaries(std::string_view name, std::chrono::seconds age) const {
-    CheckName(path_, name);
+    CheckEntryName(path_, name);
     return RemoveStaleMatching(*this, name, age);
 }
 
@@ -275,12 +210,12 @@ int WebDirectory::RemoveAllStaleTemporaries(std::chrono::seconds age) const {
 std::vector<std::string> WebDirectory::Names() const {
     std::vector<std::string> names;
     const int copy = ::openat(descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (copy < 0) throw FileError(Describe(path_, "cannot list", errno));
+    if (copy < 0) throw FileError(FileProblem(path_, "cannot list", errno));
     DIR* listing = ::fdopendir(copy);
     if (listing == nullptr) {
         const int error = errno;
         ::close(copy);
-        throw FileError(Describe(path_, "cannot list", error));
+        throw FileError(FileProblem(path_, "cannot list", error));
     }
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view entryName = entry->d_name;

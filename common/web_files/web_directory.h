@@ -60,9 +60,9 @@ public:
     // it is a link, not a regular file, or cannot be opened.
     FileDescriptor OpenForWriting(std::string_view name, WriteMode mode, unsigned permissions = 0666) const;
 
-    // Writes `contents` under a temporary name ".<name>.XXXXXX" in this directory, flushes it to
-    // disk, and renames it over `name`, so readers see the old file or the new one, never a part.
-    // The new file gets mode 0666 less the umask. Throws FileError; no temporary file is left then.
+    // Writes `contents` as a ReplacementFile of `name` and publishes it, so readers see the old file
+    // or the new one, never a part. The new file gets mode 0666 less the umask. Throws FileError;
+    // no temporary file is left then.
     void ReplaceAtomically(std::string_view name, std::span<const uint8_t> contents) const;
     void ReplaceAtomically(std::string_view name, std::string_view contents) const;
 
@@ -73,7 +73,7 @@ public:
     // FileError when it is something else (a link, a directory, …) or cannot be removed.
     bool RemoveRegularFile(std::string_view name) const;
 
-    // Removes temporary files left by ReplaceAtomically for `name` (".<name>.XXXXXX") whose last
+    // Removes temporary files left by a ReplacementFile of `name` (".<name>.XXXXXX") whose last
     // change is older than `age`, e.g. after a run was killed. Returns how many were removed.
     int RemoveStaleTemporaries(std::string_view name, std::chrono::seconds age) const;
     // The same for every temporary file of that pattern in the directory, whatever the name.

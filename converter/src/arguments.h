@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "stamp.h"
+#include "archive/stamp.h"
 
 namespace pictrex {
 
 struct Invocation {
-    Stamp stamp;
+    archive::Stamp stamp;
     bool archive = false;
     bool cameraOff = false;
 };

@@ -13,7 +13,7 @@
 #include "pictrex_run.h"
 #include "program_lookup.h"
 #include "standard_options.h"
-#include "text_renderer.h"
+#include "imaging/text_renderer.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ int Convert(int argc, char** argv) {
         tessel::ExecutableDirectory(),
         path ? path : "",
         [] { return std::time(nullptr); },
-        pictrex::DefaultFontFiles(),
+        imaging::DefaultFontFiles(),
     };
     return pictrex::RunPictrex(std::vector<std::string>(argv + 1, argv + argc), environment, std::cerr);
 }

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
-#include "banner.h"
+#include "imaging/banner.h"
+#include "rawformat/raw_layout.h"
 
 namespace pictrex {
 namespace {
+
+using imaging::Image;
 
 constexpr double kKeep = 0.35;  // of the last picture's brightness
 constexpr uint8_t kCardGrey = 64;
@@ -13,11 +16,11 @@ constexpr const char* kHeadline = "Camera off";
 
 }  // namespace
 
-Image MakeOffPicture(std::optional<Image> previous, const Stamp& lastPicture, TextRenderer* font) {
+Image MakeOffPicture(std::optional<Image> previous, const archive::Stamp& lastPicture, imaging::TextRenderer* font) {
     const rawformat::Layout high = rawformat::LayoutFor(rawformat::Resolution::High);
-    Image picture = previous ? std::move(*previous) : BlankImage(high.outputWidth, high.outputHeight);
+    Image picture = previous ? std::move(*previous) : imaging::BlankImage(high.outputWidth, high.outputHeight);
     if (previous) {
-        Darken(picture, kKeep);
+        imaging::Darken(picture, kKeep);
     } else {
         std::fill(picture.rgb.begin(), picture.rgb.end(), kCardGrey);
     }
@@ -28,8 +31,8 @@ Image MakeOffPicture(std::optional<Image> previous, const Stamp& lastPicture, Te
                    {255, 255, 255});
     }
     // Blank out the last picture's own banner so that its text does not show through.
-    Darken(picture, 0.0, picture.height - BannerHeight(picture.height));
-    DrawBanner(picture, {kHeadline, "last picture " + lastPicture.DisplayText()}, font);
+    imaging::Darken(picture, 0.0, picture.height - imaging::BannerHeight(picture.height));
+    imaging::DrawBanner(picture, {kHeadline, "last picture " + lastPicture.DisplayText()}, font);
     return picture;
 }
 

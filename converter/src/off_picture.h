@@ -3,14 +3,15 @@
 
 #include <optional>
 
-#include "image.h"
-#include "stamp.h"
-#include "text_renderer.h"
+#include "archive/stamp.h"
+#include "imaging/image.h"
+#include "imaging/text_renderer.h"
 
 namespace pictrex {
 
 // `previous` (the last published picture) darkened, or without one a dark card of the
 // high-resolution size, saying that the camera is off and when its last picture was taken.
-Image MakeOffPicture(std::optional<Image> previous, const Stamp& lastPicture, TextRenderer* font);
+imaging::Image MakeOffPicture(std::optional<imaging::Image> previous, const archive::Stamp& lastPicture,
+                              imaging::TextRenderer* font);
 
 }  // namespace pictrex

@@ -5,26 +5,34 @@
 #include <new>
 #include <optional>
 
-#include "archive.h"
+#include "archindex_run.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
+#include "archive/directory_lock.h"
+#include "archive/publication.h"
+#include "archive/run_log.h"
 #include "arguments.h"
-#include "banner.h"
 #include "caption_text.h"
 #include "daily_launch.h"
-#include "day_lists.h"
-#include "directory_lock.h"
 #include "exit_codes.h"
 #include "file_error.h"
-#include "jpeg_io.h"
+#include "imaging/banner.h"
+#include "imaging/jpeg_io.h"
+#include "imaging/thumbnail.h"
 #include "off_picture.h"
-#include "publication.h"
+#include "pictrex_settings.h"
 #include "raw_conversion.h"
-#include "run_log.h"
-#include "settings.h"
-#include "thumbnail.h"
 #include "upload_spool.h"
 
 namespace pictrex {
 namespace {
+
+using archive::kArchiveDirectory;
+using archive::kStatusName;
+using archive::kWebImageName;
+using archive::Publication;
+using archive::Stamp;
+using imaging::Image;
 
 struct Failure {
     int exitCode;
@@ -50,7 +58,7 @@ public:
         LoadedSettings loaded = LoadSettings(dir_);
         settings_ = loaded.settings;
         notes_ = std::move(loaded.warnings);
-        DirectoryLock lock(dir_, "pictrex.lock");
+        archive::DirectoryLock lock(dir_, archive::kLockName);
         RemoveStaleTemporaries(dir_, {kWebImageName, kStatusName});
         if (invocation_.cameraOff) {
             TurnOff();
@@ -91,7 +99,7 @@ private:
         Image image = ConvertRaw(std::get<RawPicture>(read));
         const CaptionText caption = ReadCaption(dir_);
         if (!caption.problem.empty()) notes_.push_back("no caption: " + caption.problem);
-        if (settings_.banner) DrawBanner(image, {caption.text, invocation_.stamp.DisplayText()}, Font());
+        if (settings_.banner) imaging::DrawBanner(image, {caption.text, invocation_.stamp.DisplayText()}, Font());
         const std::vector<uint8_t> jpeg = Encode(image);
 
         PublishIfLatest(jpeg, {invocation_.stamp, false, caption.text});
@@ -110,7 +118,7 @@ private:
     }
 
     void TurnOff() {
-        const std::optional<Publication> current = ReadStatus(dir_);
+        const std::optional<Publication> current = archive::ReadStatus(dir_);
         if (current && current->cameraOff && current->stamp == invocation_.stamp) {
             notes_.push_back("camera already shown off");
             return;
@@ -125,35 +133,35 @@ private:
 
     // The published picture, or nothing (noted when it was refused or could not be decoded).
     std::optional<Image> PublishedPicture() {
-        const tessel::FileRead read = dir_.Read(kWebImageName, kLargestJpegFile);
+        const tessel::FileRead read = dir_.Read(kWebImageName, imaging::kLargestJpegFile);
         if (!read.ok) {
             if (!read.missing) notes_.push_back(read.error);
             return std::nullopt;
         }
         std::string problem;
-        auto image = DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()), problem);
+        auto image = imaging::DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(read.bytes.data()), read.bytes.size()), problem);
         if (!image) notes_.push_back(std::string(kWebImageName) + " not used: " + problem);
         return image;
     }
 
     std::vector<uint8_t> Encode(const Image& image) const {
         try {
-            return EncodeJpeg(image, settings_.jpegQuality);
-        } catch (const JpegError& e) {
+            return imaging::EncodeJpeg(image, settings_.jpegQuality);
+        } catch (const imaging::JpegError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
     }
 
     void PublishIfLatest(const std::vector<uint8_t>& jpeg, const Publication& candidate) {
-        const std::optional<Publication> current = ReadStatus(dir_);
-        if (!MayReplace(candidate, current, environment_.now())) {
+        const std::optional<Publication> current = archive::ReadStatus(dir_);
+        if (!archive::MayReplace(candidate, current, environment_.now())) {
             notes_.push_back("not published: " + std::string(kWebImageName) + " shows the later picture " +
                              current->stamp.digits());
             return;
         }
         try {
             dir_.ReplaceAtomically(kWebImageName, jpeg);
-            dir_.ReplaceAtomically(kStatusName, StatusText(candidate, environment_.now()));
+            dir_.ReplaceAtomically(kStatusName, archive::StatusText(candidate, environment_.now()));
         } catch (const tessel::FileError& e) {
             throw Failure{kWriteFailed, e.what()};
         }
@@ -166,11 +174,11 @@ private:
     std::optional<Failure> Archive(const std::vector<uint8_t>& jpeg, const Image& image) {
         std::vector<Stamp> expired;
         try {
-            const tessel::WebDirectory archive = OpenArchive(dir_);
-            NoteStaleTemporariesRemoved(RemoveStalePictureTemporaries(archive, kStaleTemporaryAge));
-            ArchivePicture(archive, invocation_.stamp, jpeg);
+            const tessel::WebDirectory folder = archive::OpenArchive(dir_);
+            NoteStaleTemporariesRemoved(archive::RemoveStalePictureTemporaries(folder, kStaleTemporaryAge));
+            archive::ArchivePicture(folder, invocation_.stamp, jpeg);
             notes_.push_back("archived");
-            ExpiryOutcome expiry = DeleteExpiredPictures(archive, settings_.archiveDays, environment_.now());
+            archive::ExpiryOutcome expiry = archive::DeleteExpiredPictures(folder, settings_.archiveDays, environment_.now());
             expired = std::move(expiry.deleted);
             if (!expired.empty()) notes_.push_back(std::to_string(expired.size()) + " expired deleted");
             notes_.insert(notes_.end(), expiry.refusals.begin(), expiry.refusals.end());
@@ -196,33 +204,42 @@ private:
     // the picture begins a new day, starts the builder of the finished day's products.
     std::optional<Failure> RecordByDay(const Image& image, const std::vector<Stamp>& expired) {
         try {
-            const DayLists days(dir_.path() / kArchiveDirectory);
-            WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, image);
+            const archive::DayLists days(dir_.path() / kArchiveDirectory);
+            archive::WriteThumbnail(dir_.path() / kArchiveDirectory, invocation_.stamp, Thumbnail(image));
             if (const auto finishedDay = days.Add(invocation_.stamp)) {
                 notes_.push_back(StartDailyBuilder(environment_.programDirectory, environment_.searchPath, dir_.path(),
                                                    *finishedDay));
             }
             days.Remove(expired);
-            const std::string archive = std::string(kArchiveDirectory) + "/";
+            const std::string folder = std::string(kArchiveDirectory) + "/";
             const std::string day = invocation_.stamp.digits().substr(0, 8);
-            published_.insert(published_.end(), {archive + kThumbsDirectory + "/" + invocation_.stamp.digits() + ".jpg",
-                                                 archive + kDaysDirectory + "/" + day + ".json",
-                                                 archive + kDaysListName});
+            published_.insert(published_.end(), {folder + archive::kThumbsDirectory + "/" + invocation_.stamp.digits() + ".jpg",
+                                                 folder + archive::kDaysDirectory + "/" + day + ".json",
+                                                 folder + archive::kDaysListName});
         } catch (const tessel::FileError& e) {
             return Failure{kIndexFailed, std::string("day lists: ") + e.what()};
         }
         return std::nullopt;
     }
 
+    // The picture's thumbnail; a failure to encode it counts as a failure to write it.
+    std::vector<uint8_t> Thumbnail(const Image& image) const {
+        try {
+            return imaging::ThumbnailJpeg(image);
+        } catch (const imaging::JpegError& e) {
+            throw tessel::FileError("thumbnail of " + invocation_.stamp.digits() + ": " + e.what());
+        }
+    }
+
     // The banner font, loaded on first use; nothing (noted in the log) when no font opens.
-    TextRenderer* Font() {
+    imaging::TextRenderer* Font() {
         if (!fontLoaded_) {
             fontLoaded_ = true;
             std::vector<std::filesystem::path> candidates;
             if (!settings_.fontFile.empty()) candidates.emplace_back(settings_.fontFile);
             candidates.insert(candidates.end(), environment_.fontFiles.begin(), environment_.fontFiles.end());
             std::string why;
-            font_ = TextRenderer::Load(candidates, why);
+            font_ = imaging::TextRenderer::Load(candidates, why);
             if (!font_) {
                 notes_.push_back("banner without text (" + why + ")");
                 return nullptr;
@@ -242,7 +259,7 @@ private:
     std::vector<std::string> notes_;
     std::vector<std::string> published_;
     bool fontLoaded_ = false;
-    std::unique_ptr<TextRenderer> font_;
+    std::unique_ptr<imaging::TextRenderer> font_;
 };
 
 }  // namespace
@@ -289,7 +306,7 @@ int RunPictrex(const std::vector<std::string>& words, const Environment& environ
     if (!notes.empty()) outcome += (outcome.empty() ? "" : "; ") + notes;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     try {
-        dir->AppendLine(kLogName, LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())));
+        dir->AppendLine(kLogName, archive::LogLine(startTime, Joined(words, " "), outcome, static_cast<long>(elapsed.count())));
     } catch (const tessel::FileError& e) {
         errors << "pictrex: " << e.what() << '\n';
     }

@@ -10,6 +10,9 @@
 
 namespace pictrex {
 
+// The converter's log in the web directory: one line per run.
+inline constexpr const char* kLogName = "pictrex.log";
+
 struct Environment {
     std::filesystem::path webDirectory;      // where the station started us
     std::filesystem::path programDirectory;  // where pictrex lies: archindex is looked for there first

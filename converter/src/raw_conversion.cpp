@@ -5,11 +5,13 @@
 #include <cmath>
 #include <vector>
 
-#include "resize.h"
+#include "imaging/resize.h"
 
 namespace pictrex {
 namespace {
 
+using imaging::BlankImage;
+using imaging::Image;
 using rawformat::CellSum;
 using rawformat::Layout;
 
@@ -192,7 +194,7 @@ Image ReconstructColours(const RawPicture& picture, const ConversionOptions& opt
 
 Image ConvertRaw(const RawPicture& picture, const ConversionOptions& options) {
     const Layout layout = rawformat::LayoutFor(picture.resolution);
-    return ResizeLinear(ReconstructColours(picture, options), layout.outputWidth, layout.outputHeight);
+    return imaging::ResizeLinear(ReconstructColours(picture, options), layout.outputWidth, layout.outputHeight);
 }
 
 }  // namespace pictrex

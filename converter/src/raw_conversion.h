@@ -2,7 +2,7 @@
 // four-sum mosaic, white balance, black and white points, gamma and aspect correction.
 #pragma once
 
-#include "image.h"
+#include "imaging/image.h"
 #include "raw_picture.h"
 
 namespace pictrex {
@@ -15,9 +15,9 @@ struct ConversionOptions {
 };
 
 // The computed area's colours, one pixel per sensor cell (500×241 high, 248×241 low).
-Image ReconstructColours(const RawPicture& picture, const ConversionOptions& options = {});
+imaging::Image ReconstructColours(const RawPicture& picture, const ConversionOptions& options = {});
 
 // The whole chain: reconstructed colours stretched to the output size (500×373 high, 320×241 low).
-Image ConvertRaw(const RawPicture& picture, const ConversionOptions& options = {});
+imaging::Image ConvertRaw(const RawPicture& picture, const ConversionOptions& options = {});
 
 }  // namespace pictrex

@@ -9,18 +9,22 @@
 
 #include <nlohmann/json.hpp>
 
-#include "day_lists.h"
+#include "archive/day_lists.h"
+#include "archive/stamp.h"
 #include "exit_codes.h"
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
+#include "imaging/text_renderer.h"
+#include "imaging/thumbnail.h"
+#include "picture_directory.h"
 #include "pictrex_run.h"
-#include "stamp.h"
-#include "text_renderer.h"
-#include "thumbnail.h"
-#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {
 
+using archive::DayLists;
+using archive::KeogramName;
+using archive::Stamp;
+using archive::VideoName;
 using Json = nlohmann::json;
 
 class DayProducts : public ::testing::Test {
@@ -40,7 +44,7 @@ protected:
     int Archive(const std::string& stamp, const std::string& nowStamp) {
         dir.StorePicture(stamp);
         const Environment environment{dir.path(), dir / "bin", "", [=] { return Stamp::Parse(nowStamp)->ToEpoch(); },
-                                      DefaultFontFiles()};
+                                      imaging::DefaultFontFiles()};
         std::ostringstream errors;
         const int code = RunPictrex({stamp, "ARCHIVE"}, environment, errors);
         stderrText = errors.str();
@@ -58,9 +62,9 @@ TEST_F(DayProducts, ArchivingWritesTheThumbnailAndListsThePictureByDay) {
     ASSERT_EQ(Archive("20261210083005", "20261210090000"), kSuccess) << stderrText;  // arrives late
     ASSERT_EQ(Archive("20261210083105", "20261210090000"), kSuccess) << stderrText;  // retaken: listed once
 
-    const auto thumbnail = DecodeJpegFile(dir / "archive/thumbs/20261210083005.jpg");
+    const auto thumbnail = imaging::DecodeJpegFile(dir / "archive/thumbs/20261210083005.jpg");
     ASSERT_TRUE(thumbnail);
-    EXPECT_EQ(thumbnail->width, kThumbnailWidth);
+    EXPECT_EQ(thumbnail->width, imaging::kThumbnailWidth);
     EXPECT_EQ(thumbnail->height, 119);  // 500 × 373 in proportion
 
     const Json day = ReadJson("archive/days/20261210.json");
@@ -179,41 +183,6 @@ TEST_F(DayProducts, RetentionRemovesThumbnailsDayListsAndProductsOfExpiredPictur
     EXPECT_EQ(days[0]["count"], 1);
     EXPECT_EQ(days[0]["first"], "20261209093005");
     EXPECT_EQ(ReadJson("archive/days/20261209.json")["pictures"].size(), 1u);
-}
-
-struct ThumbnailCase {
-    int width;
-    int height;
-    int thumbnailHeight;
-};
-
-class ThumbnailSize : public ::testing::TestWithParam<ThumbnailCase> {};
-
-TEST_P(ThumbnailSize, IsTheWidthWithTheHeightInProportion) {
-    const ThumbnailCase c = GetParam();
-    const Image thumbnail = MakeThumbnail(BlankImage(c.width, c.height));
-    EXPECT_EQ(thumbnail.width, kThumbnailWidth);
-    EXPECT_EQ(thumbnail.height, c.thumbnailHeight);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, ThumbnailSize,
-                         ::testing::Values(ThumbnailCase{500, 373, 119}, ThumbnailCase{1920, 1080, 90},
-                                           ThumbnailCase{4000, 3000, 120}, ThumbnailCase{80, 60, 120},
-                                           ThumbnailCase{5000, 10, 1}));
-
-TEST(Thumbnail, FineDetailAveragesOutInsteadOfAliasing) {
-    // One-pixel black and white columns: a faithful small copy is mid grey everywhere.
-    Image stripes = BlankImage(1920, 1080);
-    for (int y = 0; y < stripes.height; ++y) {
-        for (int x = 1; x < stripes.width; x += 2) {
-            uint8_t* p = PixelAt(stripes, x, y);
-            p[0] = p[1] = p[2] = 255;
-        }
-    }
-    const Image thumbnail = MakeThumbnail(stripes);
-    for (std::size_t i = 0; i < thumbnail.rgb.size(); ++i) {
-        ASSERT_NEAR(thumbnail.rgb[i], 128, 2) << "at byte " << i;
-    }
 }
 
 }  // namespace

@@ -19,13 +19,16 @@
 #include <optional>
 #include <thread>
 
+#include "declared_size_jpeg.h"
 #include "exit_codes.h"
-#include "jpeg_io.h"
-#include "scratch_web_directory.h"
+#include "imaging/jpeg_io.h"
+#include "picture_directory.h"
 
 namespace pictrex {
 namespace {
 
+using imaging::DecodeJpegFile;
+using imaging::testing::JpegDeclaring;
 using testing::WebDirectory;
 namespace fs = std::filesystem;
 
@@ -297,46 +300,6 @@ TEST(PictrexHostileRead, FontLinkedToADeviceIsRefused) {
 }
 
 // ---- A JPEG declaring a huge picture as the published picture in off mode ----
-
-// A small baseline JPEG whose frame header declares width x height pixels of one grey component;
-// its scan has only a few bytes of data.
-std::vector<uint8_t> JpegDeclaring(unsigned width, unsigned height) {
-    std::vector<uint8_t> jpeg{0xFF, 0xD8};                      // start of image
-    jpeg.insert(jpeg.end(), {0xFF, 0xDB, 0x00, 0x43, 0x00});   // quantisation table 0
-    jpeg.insert(jpeg.end(), 64, 1);
-    jpeg.insert(jpeg.end(), {0xFF, 0xC0, 0x00, 0x0B, 0x08,     // baseline frame, 8 bits
-                             static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height),
-                             static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width),
-                             0x01, 0x01, 0x11, 0x00});          // one component, 1x1, table 0
-    for (uint8_t tableClass : {0x00, 0x10}) {                   // DC and AC tables: one 1-bit code, symbol 0
-        jpeg.insert(jpeg.end(), {0xFF, 0xC4, 0x00, 0x14, tableClass, 0x01});
-        jpeg.insert(jpeg.end(), 15, 0);
-        jpeg.push_back(0x00);
-    }
-    jpeg.insert(jpeg.end(), {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});  // scan
-    while (jpeg.size() < 174) jpeg.push_back(0x00);
-    jpeg.insert(jpeg.end(), {0xFF, 0xD9});                      // end of image
-    return jpeg;
-}
-
-TEST(JpegBombTest, DeclaredSizeIsCheckedBeforeDecoding) {
-    struct Case {
-        unsigned side;
-        bool accepted;
-    };
-    // Up to the limit the header is accepted and decoding starts (then finds the data too short);
-    // beyond it decoding is refused before any picture memory is taken.
-    for (const Case c : {Case{16, true}, Case{4096, true}, Case{4097, false}, Case{16000, false}, Case{65500, false}}) {
-        const auto jpeg = JpegDeclaring(c.side, c.side);
-        ASSERT_EQ(jpeg.size(), 176u);
-        std::string problem;
-        const auto image = DecodeJpeg(jpeg, problem);
-        EXPECT_FALSE(image);
-        EXPECT_EQ(problem, c.accepted ? "damaged JPEG data"
-                                      : "declares " + std::to_string(c.side) + "x" + std::to_string(c.side) +
-                                            " pixels, more than 4096 on a side");
-    }
-}
 
 TEST(JpegBombTest, OffModeWithABombShowsThePlainCard) {
     for (unsigned side : {16000u, 65500u}) {

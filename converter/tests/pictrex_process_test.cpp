@@ -11,13 +11,14 @@
 #include <thread>
 
 #include "exit_codes.h"
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
+#include "picture_directory.h"
 #include "scenes.h"
-#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {
 
+using imaging::DecodeJpegFile;
 using testing::WebDirectory;
 
 std::string Quoted(const std::string& word) {

@@ -8,17 +8,20 @@
 
 #include <nlohmann/json.hpp>
 
-#include "banner.h"
+#include "archive/stamp.h"
 #include "exit_codes.h"
-#include "jpeg_io.h"
+#include "imaging/banner.h"
+#include "imaging/jpeg_io.h"
+#include "imaging/text_renderer.h"
+#include "picture_directory.h"
 #include "scenes.h"
-#include "stamp.h"
-#include "text_renderer.h"
-#include "scratch_web_directory.h"
 
 namespace pictrex {
 namespace {
 
+using archive::Stamp;
+using imaging::DecodeJpegFile;
+using imaging::Image;
 using testing::WebDirectory;
 
 constexpr const char* kStamp = "20261210083005";
@@ -54,7 +57,7 @@ protected:
 
     WebDirectory dir;
     std::filesystem::path indexerDirectory;
-    std::vector<std::filesystem::path> fonts = DefaultFontFiles();
+    std::vector<std::filesystem::path> fonts = imaging::DefaultFontFiles();
     std::string stderrText;
 };
 
@@ -251,7 +254,7 @@ TEST_F(PictrexRun, SettingsKeepRawAndBadValuesAreLogged) {
 // The banner strip of the published picture, left part (where the caption goes).
 std::vector<uint8_t> CaptionArea(const Image& image) {
     std::vector<uint8_t> area;
-    for (int y = image.height - BannerHeight(image.height); y < image.height; ++y) {
+    for (int y = image.height - imaging::BannerHeight(image.height); y < image.height; ++y) {
         const uint8_t* row = image.pixel(0, y);
         area.insert(area.end(), row, row + image.width * 3 / 2);
     }
@@ -314,12 +317,6 @@ TEST_F(PictrexRun, CaptionOfAnyCharactersReachesWebcamJsonIntactAndStopClearsIt)
     const auto off = nlohmann::json::parse(dir.ReadText("webcam.json"));
     EXPECT_EQ(off["camera"], "off");
     EXPECT_EQ(off["caption"], "");
-}
-
-TEST(Utf8Test, DecodesAndReplacesMalformedBytes) {
-    EXPECT_EQ(DecodeUtf8("a\xC3\xBC\xE2\x98\x80"), (std::vector<char32_t>{U'a', 0xFC, 0x2600}));
-    EXPECT_EQ(DecodeUtf8("\xFF" "b\xC3"), (std::vector<char32_t>{0xFFFD, U'b', 0xFFFD}));
-    EXPECT_EQ(DecodeUtf8("\xE0\x80\x80"), (std::vector<char32_t>{0xFFFD, 0xFFFD, 0xFFFD}));  // overlong
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 namespace pictrex {
 namespace {
 
+using imaging::Image;
 using rawformat::Resolution;
 using testing::FileForm;
 

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include "rawformat/mosaic_encoder.h"
+
 namespace pictrex::testing {
+
+using imaging::Image;
 
 const std::vector<Colour>& PatchColours() {
     static const std::vector<Colour> colours = {
@@ -26,7 +30,7 @@ Image PatchScene(int width, int height) {
     // Patch borders are soft ramps kRamp pixels wide (a box average), as a lens draws them: a
     // hard step would leave mosaic artefacts darker than black along every border.
     constexpr int kRamp = 12;
-    Image scene = BlankImage(width, height);
+    Image scene = imaging::BlankImage(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             std::array<int, 3> sum{};
@@ -38,7 +42,7 @@ Image PatchScene(int width, int height) {
                     ++count;
                 }
             }
-            for (int i = 0; i < 3; ++i) PixelAt(scene, x, y)[i] = static_cast<uint8_t>((sum[i] + count / 2) / count);
+            for (int i = 0; i < 3; ++i) imaging::PixelAt(scene, x, y)[i] = static_cast<uint8_t>((sum[i] + count / 2) / count);
         }
     }
     return scene;
@@ -47,7 +51,8 @@ Image PatchScene(int width, int height) {
 std::vector<uint8_t> PatchPicture(rawformat::Resolution resolution) {
     auto encode = [](rawformat::Resolution r) {
         const rawformat::Layout layout = rawformat::LayoutFor(r);
-        return rawformat::EncodeScene(PatchScene(layout.outputWidth, layout.outputHeight), r);
+        Image scene = PatchScene(layout.outputWidth, layout.outputHeight);
+        return rawformat::EncodeScene({scene.width, scene.height, std::move(scene.rgb)}, r);
     };
     // Encoding takes a while; the pictures never change.
     static const std::vector<uint8_t> high = encode(rawformat::Resolution::High);

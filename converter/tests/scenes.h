@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image.h"
+#include "imaging/image.h"
 #include "raw_picture.h"
 
 namespace pictrex::testing {
@@ -17,7 +17,7 @@ using Colour = std::array<uint8_t, 3>;
 inline constexpr int kPatchColumns = 4;
 inline constexpr int kPatchRows = 3;
 const std::vector<Colour>& PatchColours();
-Image PatchScene(int width, int height);
+imaging::Image PatchScene(int width, int height);
 
 // The native picture of the patch scene, in the plain file form.
 std::vector<uint8_t> PatchPicture(rawformat::Resolution resolution);

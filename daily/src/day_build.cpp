@@ -1,90 +1,38 @@
 #include "day_build.h"
 
 #include <optional>
-#include <random>
-#include <stdexcept>
 #include <vector>
 
-#include <cstdio>
-#include <unistd.h>
-
-#include "archive.h"
-#include "day_lists.h"
-#include "directory_lock.h"
-#include "jpeg_io.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
+#include "archive/directory_lock.h"
+#include "imaging/jpeg_io.h"
 #include "keogram.h"
-#include "settings.h"
+#include "pictrex_settings.h"
+#include "replacement_file.h"
 #include "video_encoder.h"
 #include "web_directory.h"
 
 namespace tessel::daily {
 namespace {
 
-using pictrex::DayLists;
-using pictrex::DayPicture;
+using archive::DayLists;
+using archive::DayPicture;
 
 constexpr std::size_t kLargestPicture = 64 * 1024 * 1024;
 // Each keogram column is another moment: colour is kept at full resolution so that it does not
 // bleed between neighbouring columns.
 constexpr int kKeogramQuality = 90;
 
-// A new file under a temporary name (".<name>.XXXXXX") in a folder, removed on destruction unless
-// it was renamed over `name`.
-class TemporaryFile {
-public:
-    TemporaryFile(const WebDirectory& folder, const std::string& name) : folder_(folder), name_(name) {
-        std::random_device random;
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        for (int attempt = 0; attempt < 100 && !file_.valid(); ++attempt) {
-            std::string candidate = "." + name + ".";
-            for (int i = 0; i < 6; ++i) candidate += kLetters[random() % (sizeof kLetters - 1)];
-            try {
-                file_ = folder.OpenForWriting(candidate, WriteMode::CreateNew);
-                temporary_ = candidate;
-            } catch (const FileError&) {
-                if (attempt == 99) throw;
-            }
-        }
-    }
-    ~TemporaryFile() {
-        if (!temporary_.empty()) {
-            try {
-                folder_.RemoveRegularFile(temporary_);
-            } catch (const FileError&) {
-                // Left for the web directory's sweep of stale temporaries.
-            }
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    int descriptor() const { return file_.get(); }
-
-    // Flushes the finished file to disk and renames it over `name`.
-    void Publish() {
-        if (::fsync(file_.get()) != 0 || !file_.Close() ||
-            ::renameat(folder_.descriptor(), temporary_.c_str(), folder_.descriptor(), name_.c_str()) != 0) {
-            throw FileError("cannot put " + (folder_.path() / name_).string() + " in place");
-        }
-        temporary_.clear();
-    }
-
-private:
-    const WebDirectory& folder_;
-    std::string name_;
-    std::string temporary_;
-    FileDescriptor file_;
-};
-
 struct ReadPicture {
     std::string bytes;
-    pictrex::JpegColumn middle;
+    imaging::JpegColumn middle;
 };
 
-std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& picture) {
-    FileRead file = archive.Read(picture.stamp + ".jpg", kLargestPicture);
+std::optional<ReadPicture> Read(const WebDirectory& folder, const DayPicture& picture) {
+    FileRead file = folder.Read(picture.stamp + ".jpg", kLargestPicture);
     if (!file.ok) return std::nullopt;
-    auto middle = pictrex::DecodeJpegMiddleColumn(
+    auto middle = imaging::DecodeJpegMiddleColumn(
         std::span(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size()));
     if (!middle) return std::nullopt;
     return ReadPicture{std::move(file.bytes), std::move(*middle)};
@@ -95,30 +43,30 @@ std::optional<ReadPicture> Read(const WebDirectory& archive, const DayPicture& p
 DayBuildOutcome BuildDay(const DayBuildRequest& request) {
     using Result = DayBuildOutcome::Result;
     try {
-        const std::filesystem::path archivePath = request.webDirectory / pictrex::kArchiveDirectory;
+        const std::filesystem::path archivePath = request.webDirectory / archive::kArchiveDirectory;
         const DayLists lists(archivePath);
         const std::vector<DayPicture> pictures = lists.Pictures(request.day);
         if (pictures.empty()) return {Result::NoPictures, "no pictures listed for " + request.day};
         const WebDirectory webDirectory = WebDirectory::Open(request.webDirectory);
         const int fps = pictrex::LoadSettings(webDirectory).settings.timelapseFps;
-        const WebDirectory archive = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
-        const WebDirectory days = archive.Subdirectory(pictrex::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
+        const WebDirectory archiveFolder = WebDirectory::Open(archivePath, DirectoryLinks::FollowIfOwned);
+        const WebDirectory days = archiveFolder.Subdirectory(archive::kDaysDirectory, DirectoryLinks::FollowIfOwned, true);
 
         // The first readable picture sets the frame size; unreadable pictures are left out.
         std::size_t firstIndex = 0;
         std::optional<ReadPicture> first;
-        for (; !first && firstIndex < pictures.size(); ++firstIndex) first = Read(archive, pictures[firstIndex]);
+        for (; !first && firstIndex < pictures.size(); ++firstIndex) first = Read(archiveFolder, pictures[firstIndex]);
         if (!first) return {Result::Failed, "none of the " + std::to_string(pictures.size()) + " pictures is readable"};
         --firstIndex;
 
         const VideoFormat format = FrameSizeFor(first->middle.pictureWidth, first->middle.pictureHeight, fps,
                                                 static_cast<int>(pictures.size()));
-        TemporaryFile video(days, pictrex::VideoFileName(request.day));
+        ReplacementFile video(days, archive::VideoFileName(request.day));
         VideoEncoder encoder(request.ffmpeg, format, video.descriptor());
         Keogram keogram;
         std::size_t skipped = firstIndex;
         for (std::size_t i = firstIndex; i < pictures.size(); ++i) {
-            const std::optional<ReadPicture> picture = i == firstIndex ? std::move(first) : Read(archive, pictures[i]);
+            const std::optional<ReadPicture> picture = i == firstIndex ? std::move(first) : Read(archiveFolder, pictures[i]);
             if (!picture) {
                 ++skipped;
                 continue;
@@ -131,12 +79,12 @@ DayBuildOutcome BuildDay(const DayBuildRequest& request) {
         if (const std::string failure = encoder.Finish(); !failure.empty()) return {Result::Failed, failure};
 
         const std::vector<uint8_t> keogramJpeg =
-            pictrex::EncodeJpeg(keogram.Render(), kKeogramQuality, pictrex::Chroma::Full);
+            imaging::EncodeJpeg(keogram.Render(), kKeogramQuality, imaging::Chroma::Full);
         video.Publish();
-        days.ReplaceAtomically(pictrex::KeogramFileName(request.day), keogramJpeg);
+        days.ReplaceAtomically(archive::KeogramFileName(request.day), keogramJpeg);
         {
-            const pictrex::DirectoryLock lock(webDirectory, "pictrex.lock");
-            if (!lists.RecordProducts(request.day, pictrex::VideoName(request.day), pictrex::KeogramName(request.day))) {
+            const archive::DirectoryLock lock(webDirectory, archive::kLockName);
+            if (!lists.RecordProducts(request.day, archive::VideoName(request.day), archive::KeogramName(request.day))) {
                 return {Result::Failed, request.day + " left the list of days while it was built"};
             }
         }

@@ -2,23 +2,23 @@
 // whole day (light, weather, night) shows in one image.
 #pragma once
 
-#include "image.h"
-#include "jpeg_io.h"
+#include "imaging/image.h"
+#include "imaging/jpeg_io.h"
 
 namespace tessel::daily {
 
 class Keogram {
 public:
     // Appends the middle column of the next picture, scaled to the height of the first one.
-    void Add(const pictrex::JpegColumn& picture);
+    void Add(const imaging::JpegColumn& picture);
 
     int width() const { return static_cast<int>(columns_.size()); }
     // The keogram so far; empty (0 × 0) before the first picture.
-    pictrex::Image Render() const;
+    imaging::Image Render() const;
 
 private:
     int height_ = 0;
-    std::vector<pictrex::Image> columns_;
+    std::vector<imaging::Image> columns_;
 };
 
 }  // namespace tessel::daily

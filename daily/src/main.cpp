@@ -7,12 +7,12 @@
 #include <iostream>
 #include <string>
 
-#include "archive.h"
+#include "archive/archive.h"
+#include "archive/day_lists.h"
+#include "archive/run_log.h"
+#include "archive/stamp.h"
 #include "day_build.h"
-#include "day_lists.h"
 #include "program_lookup.h"
-#include "run_log.h"
-#include "stamp.h"
 #include "standard_options.h"
 #include "upload_spool.h"
 #include "web_directory.h"
@@ -38,7 +38,7 @@ constexpr const char* kDescription =
 int main(int argc, char** argv) {
     const std::string help = std::string(kUsageLine) + '\n' + kDescription;
     if (const auto status = tessel::AnswerStandardOption(argc, argv, {"tessel-daily", help}, std::cout)) return *status;
-    if (argc != 2 || !pictrex::Stamp::Parse(std::string(argv[1]) + "000000")) {
+    if (argc != 2 || !archive::Stamp::Parse(std::string(argv[1]) + "000000")) {
         std::cerr << kUsageLine << '\n';
         return kUsage;
     }
@@ -58,15 +58,15 @@ int main(int argc, char** argv) {
     if (code != kBuilt) std::cerr << "tessel-daily: " << outcome.message << '\n';
     if (code == kBuilt) {
         // The products go to the upload targets like every other public file (nothing happens without targets).
-        const std::string products = std::string(pictrex::kArchiveDirectory) + "/";
-        const auto warnings = tessel::EnqueueUploads(".", {products + pictrex::VideoName(day), products + pictrex::KeogramName(day),
-                                     products + pictrex::kDaysListName});
+        const std::string products = std::string(archive::kArchiveDirectory) + "/";
+        const auto warnings = tessel::EnqueueUploads(".", {products + archive::VideoName(day), products + archive::KeogramName(day),
+                                     products + archive::kDaysListName});
         for (const auto& warning : warnings) std::cerr << "tessel-daily: " << warning << '\n';
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     try {
         tessel::WebDirectory::Open(".", tessel::DirectoryLinks::FollowIfOwned)
-            .AppendLine("tessel-daily.log", pictrex::LogLine(startTime, day, text, static_cast<long>(elapsed.count())));
+            .AppendLine("tessel-daily.log", archive::LogLine(startTime, day, text, static_cast<long>(elapsed.count())));
     } catch (const tessel::FileError& e) {
         std::cerr << "tessel-daily: cannot append to tessel-daily.log: " << e.what() << '\n';
     }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "child_process.h"
+#include "file_descriptor.h"
 
 namespace tessel::daily {
 namespace {
@@ -100,20 +101,7 @@ VideoEncoder::~VideoEncoder() {
     if (messages_ >= 0) ::close(messages_);
 }
 
-bool VideoEncoder::Add(std::span<const uint8_t> jpeg) {
-    const uint8_t* data = jpeg.data();
-    std::size_t left = jpeg.size();
-    while (left > 0) {
-        const ssize_t written = ::write(input_, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
+bool VideoEncoder::Add(std::span<const uint8_t> jpeg) { return tessel::WriteAll(input_, jpeg); }
 
 std::string VideoEncoder::Finish() {
     if (input_ >= 0) ::close(input_);

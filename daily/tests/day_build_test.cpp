@@ -10,9 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/day_lists.h"
 #include "day_build.h"
-#include "day_lists.h"
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 #include "program_lookup.h"
 #include "scratch_web_directory.h"
 
@@ -53,15 +53,15 @@ protected:
     // converter lists them.
     void ArchiveDay(int count) {
         std::filesystem::create_directories(dir / "archive");
-        const pictrex::DayLists lists(dir / "archive");
+        const archive::DayLists lists(dir / "archive");
         for (int n = 0; n < count; ++n) {
             const bool larger = n == 2;
-            pictrex::Image picture = pictrex::BlankImage(larger ? 80 : 64, larger ? 60 : 48);
+            imaging::Image picture = imaging::BlankImage(larger ? 80 : 64, larger ? 60 : 48);
             for (std::size_t i = 0; i < picture.rgb.size(); ++i) picture.rgb[i] = ColourOf(n)[i % 3];
             char stamp[32];
             std::snprintf(stamp, sizeof stamp, "%s12%02d%02d", kDay, n / 60 % 60, n % 60);
-            dir.Write(std::string("archive/") + stamp + ".jpg", pictrex::EncodeJpeg(picture, 95));
-            lists.Add(*pictrex::Stamp::Parse(stamp));
+            dir.Write(std::string("archive/") + stamp + ".jpg", imaging::EncodeJpeg(picture, 95));
+            lists.Add(*archive::Stamp::Parse(stamp));
         }
     }
 
@@ -83,7 +83,7 @@ protected:
         return found;
     }
 
-    pictrex::testing::WebDirectory dir;
+    tessel::testing::ScratchWebDirectory dir;
 };
 
 struct VideoCase {
@@ -131,7 +131,7 @@ TEST_F(DayBuild, VideoStartsWithItsIndexSoBrowsersPlayWhileLoading) {
 TEST_F(DayBuild, KeogramHasOneColumnPerPictureOldestLeftAtFullHeight) {
     ArchiveDay(10);
     ASSERT_EQ(Build().result, Result::Built);
-    const auto keogram = pictrex::DecodeJpegFile(dir / "archive/days/20261210-keogram.jpg");
+    const auto keogram = imaging::DecodeJpegFile(dir / "archive/days/20261210-keogram.jpg");
     ASSERT_TRUE(keogram);
     EXPECT_EQ(keogram->width, 10);
     EXPECT_EQ(keogram->height, 48);
@@ -155,7 +155,7 @@ TEST_F(DayBuild, UnreadablePicturesAreLeftOutOfBothProducts) {
     ASSERT_EQ(outcome.result, Result::Built) << outcome.message;
     EXPECT_NE(outcome.message.find("2 unreadable left out"), std::string::npos) << outcome.message;
     EXPECT_EQ(Probe("archive/days/20261210.mp4")["streams"][0]["nb_read_frames"], "3");
-    EXPECT_EQ(pictrex::DecodeJpegFile(dir / "archive/days/20261210-keogram.jpg")->width, 3);
+    EXPECT_EQ(imaging::DecodeJpegFile(dir / "archive/days/20261210-keogram.jpg")->width, 3);
 }
 
 TEST_F(DayBuild, DayWithoutPicturesBuildsNothing) {
@@ -176,7 +176,7 @@ TEST_P(FailedBuild, KeepsThePicturesAndThePreviousProducts) {
     ArchiveDay(30);
     dir.Write("archive/days/20261210.mp4", std::string("previous video"));
     dir.Write("archive/days/20261210-keogram.jpg", std::string("previous keogram"));
-    ASSERT_TRUE(pictrex::DayLists(dir / "archive").RecordProducts(kDay, "days/20261210.mp4", "days/20261210-keogram.jpg"));
+    ASSERT_TRUE(archive::DayLists(dir / "archive").RecordProducts(kDay, "days/20261210.mp4", "days/20261210-keogram.jpg"));
     const std::string daysBefore = dir.ReadText("archive/days.json");
     const std::vector<uint8_t> pictureBefore = dir.Read("archive/20261210120005.jpg");
     dir.Write("encoder", std::string("#!/bin/sh\n") + GetParam().script + "\n");

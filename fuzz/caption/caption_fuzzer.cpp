@@ -6,17 +6,17 @@
 #include <string>
 #include <string_view>
 
-#include "banner.h"
-#include "text_renderer.h"
+#include "imaging/banner.h"
+#include "imaging/text_renderer.h"
 
 namespace {
 
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 
-pictrex::TextRenderer* Font() {
-    static const std::unique_ptr<pictrex::TextRenderer> font = [] {
+imaging::TextRenderer* Font() {
+    static const std::unique_ptr<imaging::TextRenderer> font = [] {
         std::string note;
-        auto loaded = pictrex::TextRenderer::Load(pictrex::DefaultFontFiles(), note);
+        auto loaded = imaging::TextRenderer::Load(imaging::DefaultFontFiles(), note);
         if (!loaded) __builtin_trap();  // the fuzzer needs the font the converter uses
         return loaded;
     }();
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const int width = 16 + data[0] * 2;
     const std::string caption(reinterpret_cast<const char*>(data + 1), size - 1);
-    pictrex::TextRenderer* font = Font();
+    imaging::TextRenderer* font = Font();
 
     const int pixelHeight = 12;
     const std::string fitted = font->Fit(caption, pixelHeight, width);
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     if (!fitted.empty() && font->Measure(fitted, pixelHeight) > width) __builtin_trap();
 
-    pictrex::Image image = pictrex::BlankImage(width, 48);
-    pictrex::DrawBanner(image, {caption, "2026-12-10 08:30:05"}, font);
+    imaging::Image image = imaging::BlankImage(width, 48);
+    imaging::DrawBanner(image, {caption, "2026-12-10 08:30:05"}, font);
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "jpeg_io.h"
+#include "imaging/jpeg_io.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ struct ScratchFile {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static ScratchFile scratch;
     scratch.Replace(data, size);
-    const auto image = pictrex::DecodeJpegFile(scratch.path);
+    const auto image = imaging::DecodeJpegFile(scratch.path);
     if (image && image->rgb.size() != static_cast<std::size_t>(image->width) * image->height * 3) __builtin_trap();
     return 0;
 }

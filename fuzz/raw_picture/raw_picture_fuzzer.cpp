@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const auto recognised = pictrex::RecognisePicture(std::span<const uint8_t>(data, size));
     if (const auto* picture = std::get_if<pictrex::RawPicture>(&recognised)) {
-        const pictrex::Image image = pictrex::ConvertRaw(*picture);
+        const imaging::Image image = pictrex::ConvertRaw(*picture);
         if (image.rgb.size() != static_cast<std::size_t>(image.width) * image.height * 3) __builtin_trap();
     }
     return 0;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "settings.h"
+#include "pictrex_settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const pictrex::LoadedSettings loaded =
