@@ -18,6 +18,12 @@ namespace {
 // The longest wait for the converter's last call before the program ends anyway.
 constexpr std::chrono::seconds kConverterWaitLimit{30};
 
+std::string WebDirectoryAdvice()
+{
+    return " (exit status " + std::to_string(kExitWebDirectoryUnusable) +
+           ": starting again cannot help until the web directory is usable)";
+}
+
 }  // namespace
 
 int RunService(const ServiceOptions& given, ServiceLog& log)
@@ -37,16 +43,18 @@ int RunService(const ServiceOptions& given, ServiceLog& log)
         directory.emplace(WebDirectory::Open(settings.webdir, DirectoryLinks::Follow));
         lock.emplace(StationLock::Acquire(*directory));
     } catch (const StationBusy& busy) {
-        log.Error(busy.what());
-        return kExitFailure;
+        log.Error(std::string(busy.what()) + "; each station needs a web directory of its own (exit status " +
+                  std::to_string(kExitWebDirectoryTaken) + ": starting again cannot help while that station runs)");
+        return kExitWebDirectoryTaken;
     } catch (const FileError& error) {
-        log.Error(options.configFile.string() + ": webdir: " + error.what());
-        return kExitFailure;
+        log.Error(options.configFile.string() + ": webdir: " + error.what() + WebDirectoryAdvice());
+        return kExitWebDirectoryUnusable;
     }
     // The station writes its pictures and caption, and starts the converter, in the current directory.
     if (fchdir(directory->descriptor()) != 0) {
-        log.Error("cannot enter the web directory " + settings.webdir.string() + ": " + std::strerror(errno));
-        return kExitFailure;
+        log.Error("cannot enter the web directory " + settings.webdir.string() + ": " + std::strerror(errno) +
+                  WebDirectoryAdvice());
+        return kExitWebDirectoryUnusable;
     }
     ServiceStation station(options, settings, *directory, log);
     return options.once ? station.RunOnce() : station.RunSeries();

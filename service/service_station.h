@@ -22,10 +22,13 @@ namespace tessel::service {
 
 class ServiceLog;
 
-// Exit statuses of tesseld.
+// Exit statuses of tesseld. Those from 2 on say that starting again cannot help until someone
+// changes the settings or the web directory: the units do not restart the service for them.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitWebDirectoryTaken = 3;     // another station works in the web directory
+inline constexpr int kExitWebDirectoryUnusable = 4;  // it cannot be opened, locked or entered
 
 // Loads the settings, takes the web directory's lock, makes it the current directory and runs
 // the station as `options` say. Returns the exit status.

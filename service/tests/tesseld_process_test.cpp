@@ -304,14 +304,27 @@ TEST_F(TesseldTest, ASecondStationOnTheSameWebDirectoryIsRefused)
     WaitForCycles(1);
 
     auto& second = Start({"--config", config.string()}, {}, "second.log");
-    EXPECT_EQ(second.WaitForExit(20s), 1);
+    EXPECT_EQ(second.WaitForExit(20s), 3);
     EXPECT_NE(Log("second.log").find("another station is already running on the web directory " + web.string()),
               std::string::npos)
         << Log("second.log");
     auto& once = Start({"--config", config.string(), "--once"}, {}, "once.log");
-    EXPECT_EQ(once.WaitForExit(20s), 1);
+    EXPECT_EQ(once.WaitForExit(20s), 3);
     EXPECT_EQ(Count(Log("once.log"), "Finished Processing"), 0) << Log("once.log");
     EXPECT_TRUE(first.Running());
+}
+
+// A web directory that is not there, or is a file: nothing a restart could mend.
+TEST_F(TesseldTest, AnUnusableWebDirectoryEndsWithItsOwnStatus)
+{
+    const fs::path config = root / "unusable.conf";
+    for (const fs::path& webdir : {root / "missing", config}) {
+        std::ofstream(config) << "webdir = " << webdir.string() << "\n";
+        const std::string log = webdir.filename().string() + ".log";
+        auto& tesseld = Start({"--config", config.string()}, {}, log);
+        EXPECT_EQ(tesseld.WaitForExit(20s), 4) << webdir;
+        EXPECT_NE(Log(log).find(config.string() + ": webdir: "), std::string::npos) << Log(log);
+    }
 }
 
 TEST_F(TesseldTest, OnceWithACameraSucceedsAndRecordsIt)
