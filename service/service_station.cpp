@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "bytes_read.h"
 #include "file_error.h"
 #include "service_log.h"
 #include "station_lock.h"
@@ -15,8 +16,10 @@
 namespace tessel::service {
 namespace {
 
-// The longest wait for the converter's last call before the program ends anyway.
+// The longest wait for the converter's last call before the program ends anyway, and the steps
+// it is waited for in, with a heartbeat after each.
 constexpr std::chrono::seconds kConverterWaitLimit{30};
+constexpr std::chrono::seconds kConverterWaitStep{1};
 
 std::string WebDirectoryAdvice()
 {
@@ -76,8 +79,9 @@ ServiceStation::ServiceStation(const ServiceOptions& options, const ServiceSetti
 
 int ServiceStation::RunSeries()
 {
-    if (const auto interval = WatchdogInterval()) {
-        loop_.EnableWatchdog(*interval);
+    if (const auto timeout = WatchdogTimeout()) {
+        keeper_ = std::make_unique<WatchdogKeeper>(*timeout, NotifyWatchdog, BytesReadByOtherThreads);
+        loop_.EnableHeartbeat(keeper_->Period());
     }
     NotifyStatus("Started; the first picture follows in half a second");
     NotifyReady();
@@ -128,9 +132,11 @@ void ServiceStation::OnPictureNow()
     station_.OnTimer(kCaptureTimerId);
 }
 
-void ServiceStation::OnWatchdog()
+void ServiceStation::OnHeartbeat()
 {
-    NotifyWatchdog();
+    if (keeper_) {
+        keeper_->Beat();
+    }
 }
 
 void ServiceStation::CycleFinished(int64_t startEpoch, const std::string& status)
@@ -154,8 +160,13 @@ void ServiceStation::Stopped(const std::string& status)
 
 void ServiceStation::WaitForConverters()
 {
-    if (!launcher_.WaitForAll(kConverterWaitLimit)) {
-        log_.Warning("the converter is still running; leaving it to finish alone");
+    const auto deadline = std::chrono::steady_clock::now() + kConverterWaitLimit;
+    while (!launcher_.WaitForAll(kConverterWaitStep)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            log_.Warning("the converter is still running; leaving it to finish alone");
+            return;
+        }
+        OnHeartbeat();
     }
 }
 

@@ -2,6 +2,8 @@
 // file as its view, the health file and the log as its observers, and systemd told of its state.
 #pragma once
 
+#include <memory>
+
 #include "com1_device.h"
 #include "process_converter_launcher.h"
 #include "service_loop.h"
@@ -13,6 +15,7 @@
 #include "station_observer.h"
 #include "system_clock.h"
 #include "thread_sleeper.h"
+#include "watchdog_keeper.h"
 
 namespace tessel {
 class WebDirectory;
@@ -50,14 +53,15 @@ public:
     void OnCaptureTimer() override;
     void OnReload() override;
     void OnPictureNow() override;
-    void OnWatchdog() override;
+    void OnHeartbeat() override;
 
     // StationObserver
     void CycleFinished(int64_t startEpoch, const std::string& status) override;
     void Stopped(const std::string& status) override;
 
 private:
-    // Waits a bounded time for the converters still running, so the last picture is published.
+    // Waits a bounded time for the converters still running, so the last picture is published;
+    // a converter still running within that bound keeps the heartbeat going.
     void WaitForConverters();
 
     ServiceLog& log_;
@@ -72,6 +76,8 @@ private:
     StationDialog station_;
     HealthFile health_;
     bool lastCycleSucceeded_ = false;
+    // Feeds systemd's watchdog while the series runs under one.
+    std::unique_ptr<WatchdogKeeper> keeper_;
 };
 
 }  // namespace tessel::service
