@@ -7,12 +7,17 @@
 /bin/busybox --install -s /bin
 export PATH=/bin
 
+# A line on the console with the guest's uptime, for the record of a slow or failed boot.
+say() {
+    read -r uptime _ </proc/uptime
+    echo "vmtest init [$uptime]: $*"
+}
 halt_guest() {
     sync
     poweroff -f
 }
 fail() {
-    echo "vmtest init: $*" >&2
+    say "$*" >&2
     halt_guest
 }
 
@@ -24,22 +29,22 @@ while read -r module; do
     insmod "/lib/modules/$module" || fail "cannot load $module"
 done </lib/modules/load-order
 
-mkdir -p /lower /upper /newroot /share
-nine_p="trans=virtio,version=9p2000.L,msize=262144"
+say "modules loaded"
+mkdir -p /lower /upper/data /upper/work /newroot /share
 # The host's root does not change under a test: the guest may cache it.
 mount -t 9p -o "$nine_p,ro,cache=loose" hostroot /lower || fail "cannot mount the host's root"
-mount -t tmpfs -o mode=0755 tmpfs /upper
-mkdir /upper/data /upper/work
 mount -t 9p -o "$nine_p" vmtest /share || fail "cannot mount the test's share"
-# Trees the test reads often, copied from the host: the overlay finds them in memory.
-if [ -f /share/preload.cpio ]; then
-    # cat reads the share in large pieces, cpio alone in small ones (each a trip to the host).
-    cat /share/preload.cpio | (cd /upper/data && cpio -i -d -m) || fail "cannot unpack the preloaded trees"
-fi
+# VMTEST_MODE, VMTEST_SHARE and VMTEST_PRELOADED, written by the runner.
+. /share/guest.env
+# The overlay's writable layer is this initramfs's own memory, where the kernel has unpacked the
+# trees the test preloaded: moved into the layer, the overlay finds them without the host.
+for tree in $VMTEST_PRELOADED; do
+    mkdir -p "/upper/data${tree%/*}"
+    mv "$tree" "/upper/data$tree" || fail "cannot take over the preloaded $tree"
+done
 mount -t overlay -o lowerdir=/lower,upperdir=/upper/data,workdir=/upper/work overlay /newroot ||
     fail "cannot mount the overlay"
-# VMTEST_MODE and VMTEST_SHARE, written by the runner.
-. /share/guest.env
+say "the host's root is mounted"
 
 # What would make the guest act as the host's container or crawl over the host's files:
 # systemd takes /.dockerenv for a container, and walks /tmp at boot (slow over 9p).
@@ -59,6 +64,7 @@ if [ "$VMTEST_MODE" = quick ]; then
     mount -t devpts devpts /newroot/dev/pts
     mount -t tmpfs -o mode=1777 tmpfs /newroot/dev/shm
     mount -t tmpfs -o mode=0755 tmpfs /newroot/run
+    say "running the job"
     chroot /newroot /bin/sh "$VMTEST_SHARE/job"
     halt_guest
 fi
@@ -101,6 +107,10 @@ TimeoutStartSec=infinity
 ExecStart=/bin/sh $VMTEST_SHARE/job
 UNIT
 ln -sf vmtest.target "$units/default.target"
+say "starting systemd"
 umount /proc /sys
 mount --move /dev /newroot/dev
-exec switch_root /newroot /lib/systemd/systemd
+# Not switch_root, which would empty this initramfs and with it the overlay's writable layer.
+cd /newroot
+mount --move . /
+exec chroot . /lib/systemd/systemd

@@ -236,21 +236,32 @@ def write_job(share, command, uarts):
         f"echo $status >{q(str(share / 'status'))}\n")
 
 
-def write_preload(share, directories):
-    """An archive of host directories that the guest copies into its memory at boot
-    (share/preload.cpio), so that a tree read again and again (the dpkg database) costs no
-    trip to the host per file."""
-    archive = share / "preload.cpio"
-    archive.unlink(missing_ok=True)
+# Where the guest's own initramfs lives; a preloaded tree may not land there.
+INITRAMFS_DIRECTORIES = ["/bin", "/dev", "/lib/modules", "/proc", "/sys", "/init"]
+
+
+def initrd_with_preload(base, share, directories):
+    """The initramfs for this run: `base`, followed by an archive of host directories that the
+    kernel unpacks into the guest's memory with it, so that a tree read again and again (the
+    dpkg database) costs no trip to the host per file. Without such directories, `base` itself."""
     if not directories:
-        return
+        return base
+    names = []
     for directory in directories:
         if not directory.is_absolute() or not directory.is_dir():
             raise RuntimeError(f"--preload {directory}: not an absolute path of a directory")
-    names = subprocess.run(["find", *[str(directory).lstrip("/") for directory in directories]], cwd="/",
-                           check=True, capture_output=True).stdout
-    with open(archive, "wb") as out:
-        subprocess.run(["cpio", "--quiet", "-o", "-H", "newc"], cwd="/", input=names, stdout=out, check=True)
+        if any(directory == Path(taken) or Path(taken) in directory.parents for taken in INITRAMFS_DIRECTORIES):
+            raise RuntimeError(f"--preload {directory}: the guest's initramfs uses that place")
+        # The kernel makes no missing parent directory: they come first.
+        names += [str(parent).lstrip("/") for parent in reversed(directory.parents) if parent != Path("/")]
+        names.append(subprocess.run(["find", str(directory).lstrip("/")], cwd="/", check=True,
+                                    capture_output=True, text=True).stdout)
+    combined = share / "initrd.cpio"
+    with open(combined, "wb") as out:
+        out.write(base.read_bytes())
+        subprocess.run(["cpio", "--quiet", "-o", "-H", "newc"], cwd="/", input="\n".join(names).encode(),
+                       stdout=out, check=True)
+    return combined
 
 
 def qemu_command(kernel, initrd, share, terminals, memory, cpus):
@@ -287,9 +298,10 @@ def run(arguments):
     for name in ["job", "guest.env", "started", "output", "status", "journal.log", "console.log"]:
         (share / name).unlink(missing_ok=True)
     write_job(share, arguments.command, len(arguments.uart))
-    write_preload(share, arguments.preload)
-    (share / "guest.env").write_text(
-        f"VMTEST_MODE={arguments.mode}\nVMTEST_SHARE={shlex.quote(str(share))}\n")
+    initrd = initrd_with_preload(initrd, share, arguments.preload)
+    preloaded = " ".join(str(directory) for directory in arguments.preload)
+    (share / "guest.env").write_text(f"VMTEST_MODE={arguments.mode}\nVMTEST_SHARE={shlex.quote(str(share))}\n"
+                                     f"VMTEST_PRELOADED={shlex.quote(preloaded)}\n")
 
     children = []
     logs = []
@@ -316,7 +328,7 @@ def run(arguments):
             stop(child)
         for log in logs:
             log.close()
-        (share / "preload.cpio").unlink(missing_ok=True)
+        (share / "initrd.cpio").unlink(missing_ok=True)
     seconds = time.monotonic() - began
 
     sys.stdout.write(tail(share / "output", 100000))
