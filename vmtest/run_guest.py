@@ -11,7 +11,9 @@ path of its pseudo-terminal on its first line of output, and becomes the guest's
 /dev/ttyS1, /dev/ttyS2, ... (ttyS0 is the guest's console, kept in console.log in the share).
 
 Modes: `quick` runs the command in a chroot right after the initramfs (seconds); `full` boots the
-host's systemd as PID 1 into the basic system and runs the command as a service.
+host's systemd as PID 1 into the basic system and runs the command as a service. A --preload
+directory (the dpkg database) comes into the guest's memory with the initramfs, for trees read so
+often that a trip to the host for each file would cost minutes.
 
 The command runs with the share as its current directory and its output in share/output, which
 is printed here afterwards; the exit status is the command's. The guest is killed when it has not
@@ -254,13 +256,13 @@ def initrd_with_preload(base, share, directories):
             raise RuntimeError(f"--preload {directory}: the guest's initramfs uses that place")
         # The kernel makes no missing parent directory: they come first.
         names += [str(parent).lstrip("/") for parent in reversed(directory.parents) if parent != Path("/")]
-        names.append(subprocess.run(["find", str(directory).lstrip("/")], cwd="/", check=True,
-                                    capture_output=True, text=True).stdout)
+        names += subprocess.run(["find", str(directory).lstrip("/")], cwd="/", check=True,
+                                capture_output=True, text=True).stdout.splitlines()
     combined = share / "initrd.cpio"
     with open(combined, "wb") as out:
         out.write(base.read_bytes())
-        subprocess.run(["cpio", "--quiet", "-o", "-H", "newc"], cwd="/", input="\n".join(names).encode(),
-                       stdout=out, check=True)
+        listing = "".join(f"{name}\n" for name in names).encode()
+        subprocess.run(["cpio", "--quiet", "-o", "-H", "newc"], cwd="/", input=listing, stdout=out, check=True)
     return combined
 
 
@@ -344,9 +346,9 @@ def run(arguments):
         status = FAILED
     if status != 0 and (share / "journal.log").is_file():
         print(f"vmtest: the end of the guest's journal:\n{tail(share / 'journal.log', 150)}", end="")
-    started = (share / "started").read_text().strip()
+    started = float((share / "started").read_text().strip() or "nan")
     print(f"vmtest: {arguments.mode} guest with kernel {version} ran for {seconds:.0f} s; the job started "
-          f"{float(started):.0f} s after the kernel and ended with {status}")
+          f"{started:.0f} s after the kernel and ended with {status}")
     return status
 
 
