@@ -69,7 +69,7 @@ void ServiceLoop::BlockSignals()
 ServiceLoop::ServiceLoop(double timeScale)
     : timeScale_(timeScale),
       captureTimer_(Checked(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK), "capture timer")),
-      watchdogTimer_(Checked(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK), "watchdog timer"))
+      heartbeatTimer_(Checked(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK), "heartbeat timer"))
 {
     const sigset_t set = LoopSignals();
     signals_ = Checked(signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK), "signal descriptor");
@@ -95,9 +95,9 @@ void ServiceLoop::Kill(uint32_t id)
     Acknowledge(captureTimer_);
 }
 
-void ServiceLoop::EnableWatchdog(std::chrono::microseconds interval)
+void ServiceLoop::EnableHeartbeat(std::chrono::microseconds interval)
 {
-    SetTimer(watchdogTimer_, Interval(interval, interval));
+    SetTimer(heartbeatTimer_, Interval(interval, interval));
 }
 
 int ServiceLoop::Run(ServiceEvents& events)
@@ -106,7 +106,7 @@ int ServiceLoop::Run(ServiceEvents& events)
         pollfd watched[] = {
             {signals_.get(), POLLIN, 0},
             {captureTimer_.get(), POLLIN, 0},
-            {watchdogTimer_.get(), POLLIN, 0},
+            {heartbeatTimer_.get(), POLLIN, 0},
         };
         if (poll(watched, std::size(watched), -1) < 0) {
             if (errno == EINTR) {
@@ -121,8 +121,8 @@ int ServiceLoop::Run(ServiceEvents& events)
             }
         }
         if ((watched[2].revents & POLLIN) != 0) {
-            Acknowledge(watchdogTimer_);
-            events.OnWatchdog();
+            Acknowledge(heartbeatTimer_);
+            events.OnHeartbeat();
         }
         if ((watched[1].revents & POLLIN) != 0) {
             Acknowledge(captureTimer_);

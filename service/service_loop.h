@@ -1,5 +1,5 @@
 // The service's event loop and its capture timer: one poll over a timerfd for the capture timer,
-// a signalfd for SIGTERM, SIGINT, SIGHUP and SIGUSR1, and a timerfd for the systemd watchdog.
+// a signalfd for SIGTERM, SIGINT, SIGHUP and SIGUSR1, and a timerfd for the loop's heartbeat.
 // A capture cycle runs inside a handler, so signals that arrive meanwhile wait in the signalfd
 // and are handled once the cycle is over: a cycle is never cut short.
 #pragma once
@@ -19,7 +19,7 @@ public:
     virtual void OnCaptureTimer() = 0;
     virtual void OnReload() = 0;       // SIGHUP
     virtual void OnPictureNow() = 0;   // SIGUSR1
-    virtual void OnWatchdog() = 0;     // the watchdog interval passed
+    virtual void OnHeartbeat() = 0;    // the heartbeat interval passed
 };
 
 class ServiceLoop final : public CaptureTimer {
@@ -35,8 +35,8 @@ public:
     void Arm(uint32_t id, uint32_t milliseconds) override;
     void Kill(uint32_t id) override;
 
-    // Calls OnWatchdog every `interval` from now on.
-    void EnableWatchdog(std::chrono::microseconds interval);
+    // Calls OnHeartbeat every `interval` from now on.
+    void EnableHeartbeat(std::chrono::microseconds interval);
 
     // Dispatches events to `events` until SIGTERM or SIGINT arrives, then returns that signal.
     int Run(ServiceEvents& events);
@@ -47,7 +47,7 @@ private:
 
     double timeScale_;
     FileDescriptor captureTimer_;
-    FileDescriptor watchdogTimer_;
+    FileDescriptor heartbeatTimer_;
     FileDescriptor signals_;
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "bytes_read.h"
 #include "file_error.h"
 #include "serial_camera.h"
 #include "service_log.h"
@@ -16,8 +17,16 @@
 namespace tessel::service {
 namespace {
 
-// The longest wait for the converter's last call before the program ends anyway.
+// The longest wait for the converter's last call before the program ends anyway, and the steps
+// it is waited for in, with a heartbeat after each.
 constexpr std::chrono::seconds kConverterWaitLimit{30};
+constexpr std::chrono::seconds kConverterWaitStep{1};
+
+std::string WebDirectoryAdvice()
+{
+    return " (exit status " + std::to_string(kExitWebDirectoryUnusable) +
+           ": starting again cannot help until the web directory is usable)";
+}
 
 }  // namespace
 
@@ -38,16 +47,18 @@ int RunService(const ServiceOptions& given, ServiceLog& log)
         directory.emplace(WebDirectory::Open(settings.webdir, DirectoryLinks::Follow));
         lock.emplace(StationLock::Acquire(*directory));
     } catch (const StationBusy& busy) {
-        log.Error(busy.what());
-        return kExitFailure;
+        log.Error(std::string(busy.what()) + "; each station needs a web directory of its own (exit status " +
+                  std::to_string(kExitWebDirectoryTaken) + ": starting again cannot help while that station runs)");
+        return kExitWebDirectoryTaken;
     } catch (const FileError& error) {
-        log.Error(options.configFile.string() + ": webdir: " + error.what());
-        return kExitFailure;
+        log.Error(options.configFile.string() + ": webdir: " + error.what() + WebDirectoryAdvice());
+        return kExitWebDirectoryUnusable;
     }
     // The station writes its pictures and caption, and starts the converter, in the current directory.
     if (fchdir(directory->descriptor()) != 0) {
-        log.Error("cannot enter the web directory " + settings.webdir.string() + ": " + std::strerror(errno));
-        return kExitFailure;
+        log.Error("cannot enter the web directory " + settings.webdir.string() + ": " + std::strerror(errno) +
+                  WebDirectoryAdvice());
+        return kExitWebDirectoryUnusable;
     }
     ServiceStation station(options, settings, *directory, log);
     return options.once ? station.RunOnce() : station.RunSeries();
@@ -69,8 +80,9 @@ ServiceStation::ServiceStation(const ServiceOptions& options, const ServiceSetti
 
 int ServiceStation::RunSeries()
 {
-    if (const auto interval = WatchdogInterval()) {
-        loop_.EnableWatchdog(*interval);
+    if (const auto timeout = WatchdogTimeout()) {
+        keeper_ = std::make_unique<WatchdogKeeper>(*timeout, NotifyWatchdog, BytesReadByOtherThreads);
+        loop_.EnableHeartbeat(keeper_->Period());
     }
     NotifyStatus("Started; the first picture follows in half a second");
     NotifyReady();
@@ -121,9 +133,11 @@ void ServiceStation::OnPictureNow()
     station_.OnTimer(kCaptureTimerId);
 }
 
-void ServiceStation::OnWatchdog()
+void ServiceStation::OnHeartbeat()
 {
-    NotifyWatchdog();
+    if (keeper_) {
+        keeper_->Beat();
+    }
 }
 
 void ServiceStation::CycleFinished(int64_t startEpoch, const std::string& status)
@@ -147,8 +161,13 @@ void ServiceStation::Stopped(const std::string& status)
 
 void ServiceStation::WaitForConverters()
 {
-    if (!launcher_.WaitForAll(kConverterWaitLimit)) {
-        log_.Warning("the converter is still running; leaving it to finish alone");
+    const auto deadline = std::chrono::steady_clock::now() + kConverterWaitLimit;
+    while (!launcher_.WaitForAll(kConverterWaitStep)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            log_.Warning("the converter is still running; leaving it to finish alone");
+            return;
+        }
+        OnHeartbeat();
     }
 }
 

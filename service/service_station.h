@@ -2,6 +2,8 @@
 // file as its view, the health file and the log as its observers, and systemd told of its state.
 #pragma once
 
+#include <memory>
+
 #include "com1_device.h"
 #include "process_converter_launcher.h"
 #include "service_loop.h"
@@ -13,6 +15,7 @@
 #include "station_observer.h"
 #include "system_clock.h"
 #include "thread_sleeper.h"
+#include "watchdog_keeper.h"
 
 namespace tessel {
 class WebDirectory;
@@ -22,10 +25,13 @@ namespace tessel::service {
 
 class ServiceLog;
 
-// Exit statuses of tesseld.
+// Exit statuses of tesseld. Those from 2 on say that starting again cannot help until someone
+// changes the settings or the web directory: the units do not restart the service for them.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitWebDirectoryTaken = 3;     // another station works in the web directory
+inline constexpr int kExitWebDirectoryUnusable = 4;  // it cannot be opened, locked or entered
 
 // Loads the settings, takes the web directory's lock, makes it the current directory and runs
 // the station as `options` say. Returns the exit status.
@@ -47,14 +53,15 @@ public:
     void OnCaptureTimer() override;
     void OnReload() override;
     void OnPictureNow() override;
-    void OnWatchdog() override;
+    void OnHeartbeat() override;
 
     // StationObserver
     void CycleFinished(int64_t startEpoch, const std::string& status) override;
     void Stopped(const std::string& status) override;
 
 private:
-    // Waits a bounded time for the converters still running, so the last picture is published.
+    // Waits a bounded time for the converters still running, so the last picture is published;
+    // a converter still running within that bound keeps the heartbeat going.
     void WaitForConverters();
 
     ServiceLog& log_;
@@ -69,6 +76,8 @@ private:
     StationDialog station_;
     HealthFile health_;
     bool lastCycleSucceeded_ = false;
+    // Feeds systemd's watchdog while the series runs under one.
+    std::unique_ptr<WatchdogKeeper> keeper_;
 };
 
 }  // namespace tessel::service

@@ -29,13 +29,13 @@ void NotifyStopping()
     sd_notify(0, "STOPPING=1");
 }
 
-std::optional<std::chrono::microseconds> WatchdogInterval()
+std::optional<std::chrono::microseconds> WatchdogTimeout()
 {
     uint64_t microseconds = 0;
     if (sd_watchdog_enabled(0, &microseconds) <= 0 || microseconds == 0) {
         return std::nullopt;
     }
-    return std::chrono::microseconds(microseconds / 2);
+    return std::chrono::microseconds(microseconds);
 }
 
 }  // namespace tessel::service

@@ -14,7 +14,8 @@ void NotifyStatus(const std::string& line);
 void NotifyWatchdog();
 void NotifyStopping();
 
-// How often to send WATCHDOG=1 when systemd watches this process (half its WatchdogSec).
-std::optional<std::chrono::microseconds> WatchdogInterval();
+// systemd's WatchdogSec for this process: WATCHDOG=1 must come more often than that. Nothing when
+// systemd does not watch it.
+std::optional<std::chrono::microseconds> WatchdogTimeout();
 
 }  // namespace tessel::service

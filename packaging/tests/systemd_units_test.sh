@@ -39,6 +39,7 @@ expect() {  # unit, line that must be present
 }
 for unit in tessel.service tessel@.service; do
   for line in Type=notify User=tessel SupplementaryGroups=dialout Restart=on-failure WatchdogSec=5min \
+              RestartPreventExitStatus=2\ 3\ 4 \
               ProtectSystem=strict PrivateTmp=yes NoNewPrivileges=yes ProtectHome=yes \
               RestrictAddressFamilies=AF_UNIX\ AF_INET\ AF_INET6 DeviceAllow=char-ttyUSB\ rw; do
     expect "$unit" "$line"

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -296,6 +298,40 @@ TEST_F(TesseldTest, SystemdHearsReadyStatusAndTheWatchdog)
     EXPECT_TRUE(systemd.WaitFor("STATUS=WebCam stopped", 5s));
 }
 
+// A download that takes many times the watchdog's timeout keeps it fed by the bytes it reads; a
+// process stopped whole feeds it no more until it goes on.
+TEST_F(TesseldTest, TheWatchdogIsFedThroughALongDownloadAndNotWhileStopped)
+{
+    StartCamera({"--pace"});
+    const fs::path config = WriteConfig("");
+    NotifySocket systemd(root / "notify");
+    auto& tesseld = Start({"--config", config.string()},
+                          {{"NOTIFY_SOCKET", systemd.path().string()}, {"WATCHDOG_USEC", "1000000"}});
+    const auto fed = [&systemd] {
+        return static_cast<std::size_t>(std::count(systemd.messages.begin(), systemd.messages.end(), "WATCHDOG=1"));
+    };
+
+    ASSERT_TRUE(systemd.WaitFor("Acquiring Picture", 30s)) << Log();
+    EXPECT_TRUE(systemd.WaitForCount("WATCHDOG=1", fed() + 4, 3s)) << "not fed during the download";
+    ASSERT_EQ(Cycles(), 0) << "the download was over too soon for this test";
+
+    tesseld.Signal(SIGSTOP);
+    systemd.WaitForCount("WATCHDOG=1", SIZE_MAX, 300ms);  // what was on its way
+    EXPECT_FALSE(systemd.WaitForCount("WATCHDOG=1", fed() + 1, 2s)) << "fed while stopped";
+    tesseld.Signal(SIGCONT);
+    EXPECT_TRUE(systemd.WaitForCount("WATCHDOG=1", fed() + 1, 5s)) << "not fed after SIGCONT";
+
+    // Reading on as systemd does: a socket left full would block tesseld's next message.
+    tesseld.Signal(SIGTERM);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            systemd.WaitForCount("WATCHDOG=1", SIZE_MAX, 100ms);
+            return !tesseld.Running();
+        },
+        90s));
+    EXPECT_EQ(tesseld.WaitForExit(0s), 0) << Log();
+}
+
 TEST_F(TesseldTest, ASecondStationOnTheSameWebDirectoryIsRefused)
 {
     StartCamera();
@@ -304,14 +340,27 @@ TEST_F(TesseldTest, ASecondStationOnTheSameWebDirectoryIsRefused)
     WaitForCycles(1);
 
     auto& second = Start({"--config", config.string()}, {}, "second.log");
-    EXPECT_EQ(second.WaitForExit(20s), 1);
+    EXPECT_EQ(second.WaitForExit(20s), 3);
     EXPECT_NE(Log("second.log").find("another station is already running on the web directory " + web.string()),
               std::string::npos)
         << Log("second.log");
     auto& once = Start({"--config", config.string(), "--once"}, {}, "once.log");
-    EXPECT_EQ(once.WaitForExit(20s), 1);
+    EXPECT_EQ(once.WaitForExit(20s), 3);
     EXPECT_EQ(Count(Log("once.log"), "Finished Processing"), 0) << Log("once.log");
     EXPECT_TRUE(first.Running());
+}
+
+// A web directory that is not there, or is a file: nothing a restart could mend.
+TEST_F(TesseldTest, AnUnusableWebDirectoryEndsWithItsOwnStatus)
+{
+    const fs::path config = root / "unusable.conf";
+    for (const fs::path& webdir : {root / "missing", config}) {
+        std::ofstream(config) << "webdir = " << webdir.string() << "\n";
+        const std::string log = webdir.filename().string() + ".log";
+        auto& tesseld = Start({"--config", config.string()}, {}, log);
+        EXPECT_EQ(tesseld.WaitForExit(20s), 4) << webdir;
+        EXPECT_NE(Log(log).find(config.string() + ": webdir: "), std::string::npos) << Log(log);
+    }
 }
 
 TEST_F(TesseldTest, OnceWithACameraSucceedsAndRecordsIt)

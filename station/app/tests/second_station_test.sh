@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One station per web directory: while the window runs in a directory, a second window there
-# says so and ends, and tesseld on the same directory exits with status 1. Once the window has
+# says so and ends, and tesseld on the same directory exits with status 3. Once the window has
 # ended, the directory is free again.
 # Usage: second_station_test.sh TESSEL TESSELD
 set -euo pipefail
@@ -43,7 +43,7 @@ stop "$second_pid"; second_pid=
 
 status=0
 "$tesseld" --config "$work/tessel.conf" --once >"$work/tesseld.log" 2>&1 || status=$?
-[ "$status" -eq 1 ] || fail "tesseld beside the window exited with $status, not 1"
+[ "$status" -eq 3 ] || fail "tesseld beside the window exited with $status, not 3"
 grep -q "another station is already running" "$work/tesseld.log" || fail "tesseld did not say why it refused"
 grep -q "Finished Processing" "$work/tesseld.log" && fail "tesseld ran a cycle beside the window"
 
