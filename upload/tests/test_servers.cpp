@@ -156,14 +156,30 @@ std::optional<int> ChildProcess::Wait(double seconds) {
     return std::nullopt;
 }
 
+// Whether `pid` is gone or a zombie (which holds no socket or file any more).
+bool Ended(pid_t pid) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || stat.compare(close + 1, 3, " Z ") == 0;
+}
+
 void ChildProcess::Kill() {
     if (reaped_) return;
+    // The whole tree ends before Kill returns: a server's worker still dying would otherwise
+    // accept a connection on the listening socket it shares and reset it.
+    const std::vector<pid_t> processes = Descendants(pid_);
     Signal(SIGCONT);
     Signal(SIGKILL);
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     reaped_ = true;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (const pid_t pid : processes) {
+        while (!Ended(pid) && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
 }
 
 std::string WithoutLine(const std::string& section, const std::string& line) {
